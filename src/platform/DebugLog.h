@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include <QString>
+
+// The system log: one entry per call, to syslog and the same line to standard error.
+// Control characters in the message are escaped so that one call stays one line.
+void DebugLog(const QString &message);
+
+// One event, one line: CR, LF and TAB become \r, \n and \t, the other C0 control characters
+// and DEL become \xNN; everything else is left as it is.
+QString escapeControlCharacters(const QString &text);

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "HostNetwork.h"
+
+#include <QHostAddress>
+#include <QNetworkInterface>
+
+namespace HostNetwork {
+namespace {
+View &override()
+{
+    static View view;
+    return view;
+}
+
+QString ipv4Of(const QNetworkInterface &interface)
+{
+    const auto entries = interface.addressEntries();
+    for (const QNetworkAddressEntry &entry : entries) {
+        if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+            return entry.ip().toString();
+    }
+    return QString();
+}
+} // namespace
+
+int interfaceCount()
+{
+    if (override().interfaceCount)
+        return override().interfaceCount();
+    return static_cast<int>(QNetworkInterface::allInterfaces().size());
+}
+
+QStringList ipv4Addresses()
+{
+    if (override().ipv4Addresses)
+        return override().ipv4Addresses();
+    QStringList addresses;
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        const QString address = ipv4Of(interface);
+        if (!address.isEmpty())
+            addresses.append(address);
+    }
+    return addresses;
+}
+
+QString primaryIPv4Address()
+{
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        const auto flags = interface.flags();
+        if (!(flags & QNetworkInterface::IsUp) || (flags & QNetworkInterface::IsLoopBack))
+            continue;
+        const QString address = ipv4Of(interface);
+        if (!address.isEmpty())
+            return address;
+    }
+    return QStringLiteral("127.0.0.1");
+}
+
+void setView(View view)
+{
+    override() = std::move(view);
+}
+
+} // namespace HostNetwork
