@@ -1,1 +1,16 @@
-int main() { return 0; }
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "Brenvale.h"
+#include "FileTypes1.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brenvale"));
+    FileTypes1::_Initialize();
+    Brenvale app;
+    app._ApplicationAddMenuHandlers();
+    return app.run();
+}

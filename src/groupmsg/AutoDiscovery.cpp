@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "AutoDiscovery.h"
+
+AutoDiscovery::AutoDiscovery(QObject *parent) : EasyUDPSocket(parent) {}
+
+AutoDiscovery::~AutoDiscovery()
+{
+    Unregister(mGroupName);
+}
+
+void AutoDiscovery::Register(const QString &group)
+{
+    if (!IsConnected())
+        return;
+    mGroupName = group;
+    EasyUDPSocket::Register(group);
+    // Announced even when the join failed (that was reported through Error): the others may
+    // still hear us. With loopback on we hear it too and list ourselves.
+    EasyUDPSocket::SendMessageToGroup(group, CommandMemberJoined, QByteArray());
+}
+
+void AutoDiscovery::Unregister(const QString &group)
+{
+    if (!IsConnected())
+        return;
+    // Loopback off for this one send, so we do not report our own leaving to ourselves.
+    const bool sendToSelf = SendToSelf();
+    setSendToSelf(false);
+    EasyUDPSocket::SendMessageToGroup(group, CommandMemberLeft, QByteArray());
+    setSendToSelf(sendToSelf);
+    EasyUDPSocket::Unregister(group);
+}
+
+void AutoDiscovery::UpdateMemberList()
+{
+    if (!IsConnected())
+        return;
+    mMembers.clear();
+    EasyUDPSocket::SendMessageToGroup(mGroupName, CommandRequestMembers, QByteArray());
+}
+
+QStringList &AutoDiscovery::GetMemberList()
+{
+    return mMembers;
+}
+
+void AutoDiscovery::SendMessageToGroup(qint32 command, const QByteArray &data)
+{
+    EasyUDPSocket::SendMessageToGroup(mGroupName, command, data);
+}
+
+void AutoDiscovery::handleReceivedMessage(const QString &from, qint32 command, const QByteArray &data)
+{
+    switch (command) {
+    case CommandRequestMembers:
+        SendMessageToIndividual(from, CommandMemberJoined, QByteArray());
+        break;
+    case CommandMemberJoined:
+        mMembers.append(from);
+        Q_EMIT MemberJoined(from);
+        break;
+    case CommandMemberLeft:
+        Q_EMIT MemberLeft(from);
+        break;
+    default:
+        Q_EMIT ReceivedMessage(from, command, data);
+        break;
+    }
+}

@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The framework's application object: version data, quit-after-last-window and the orderly
+// quit. Quit closes every window first (each runs its Close event), then raises the
+// application's Close event, then ends the event loop. A quit asked for before the event loop
+// runs takes effect as soon as it does.
+class Application : public QObject
+{
+    Q_OBJECT
+public:
+    Application();
+    ~Application() override;
+
+    static Application *instance();
+
+    int MajorVersion = 0;
+    int MinorVersion = 0;
+    int BugVersion = 0;
+    int NonReleaseVersion = 0;
+    int StageCode = 0;
+    QString LongVersion;
+    QString ShortVersion;
+    QString PackageInfo;
+
+    bool AutoQuit() const { return m_autoQuit; }
+    void setAutoQuit(bool on) { m_autoQuit = on; }
+
+    void Quit(int exitCode = 0);
+    bool isQuitting() const { return m_quitRequested; }
+
+    // The location of the program's own executable file.
+    QString ExecutableFile() const;
+
+    // Runs the Open event, then the late start-up hook, then the event loop until quit.
+    int run();
+
+protected:
+    virtual void Event_Open() {}
+    virtual void Event_Close() {}
+    virtual void lateStartup() {}
+
+private:
+    void finishQuit(int exitCode);
+
+    bool m_autoQuit = false;
+    bool m_quitRequested = false;
+};

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "DailyLogFile.h"
+
+#include "DebugLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+namespace {
+
+QString englishWeekday(int dayOfWeek)
+{
+    // QDate counts Monday as 1 and Sunday as 7.
+    static const char *const names[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+    if (dayOfWeek < 1 || dayOfWeek > 7)
+        return QString();
+    return QLatin1String(names[dayOfWeek - 1]);
+}
+
+QString isoDate(const QDate &date)
+{
+    const QLatin1Char zero('0');
+    return QStringLiteral("%1-%2-%3")
+        .arg(date.year(), 4, 10, zero)
+        .arg(date.month(), 2, 10, zero)
+        .arg(date.day(), 2, 10, zero);
+}
+
+} // namespace
+
+DailyLogFile::DailyLogFile(const QDateTime &when)
+{
+    const QDateTime local = when.toLocalTime();
+    m_date = isoDate(local.date());
+    m_weekday = englishWeekday(local.date().dayOfWeek());
+    m_longTime = longTimeText(local);
+}
+
+QString DailyLogFile::fileName() const
+{
+    return QStringLiteral("OnTheAirVideo Log ") + m_date + QStringLiteral(".txt");
+}
+
+QString DailyLogFile::path(const QString &folder) const
+{
+    return folder + fileName();
+}
+
+QByteArray DailyLogFile::line(const QString &msg, const QString &vtId) const
+{
+    const QChar tab(QLatin1Char('\t'));
+    const QString text = tab + m_date + tab + m_longTime + tab + m_weekday + tab + QStringLiteral("**********")
+        + tab + escapeControlCharacters(msg) + QStringLiteral(" on VT ") + escapeControlCharacters(vtId)
+        + QStringLiteral("\r\n");
+    return text.toUtf8();
+}
+
+bool DailyLogFile::append(const QString &folder, const QString &msg, const QString &vtId) const
+{
+    if (!isUsableFolder(folder))
+        return false;
+    const QByteArray bytes = line(msg, vtId);
+    QFile file(path(folder));
+    // Append creates a missing file; the folder is left for the operator to provide.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return false;
+    file.close();
+    return file.error() == QFileDevice::NoError;
+}
+
+bool DailyLogFile::isUsableFolder(const QString &folder)
+{
+    return !folder.isEmpty() && QDir::isAbsolutePath(folder);
+}
+
+QString DailyLogFile::longTimeText(const QDateTime &when)
+{
+    const QLocale locale = QLocale::system();
+    return locale.toString(when, locale.timeFormat(QLocale::LongFormat));
+}
+
+QString DailyLogFile::screenRow(const QDateTime &when, const QString &msg)
+{
+    return longTimeText(when) + QStringLiteral(" : ") + msg;
+}

@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+// The peer group across three hosts: three network namespaces joined by veth pairs on a
+// bridge, one group member (PeerGroupHost) in each, on the real port and group.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+QString run(const QString &program, const QStringList &arguments, bool *ok = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(30000);
+    if (ok)
+        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return QString::fromUtf8(process.readAll()).trimmed();
+}
+
+// One member, driven through its standard input and output.
+class Host
+{
+public:
+    Host(const QString &netns, const QString &address) : m_address(address)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] {
+            while (m_process.canReadLine())
+                m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
+        });
+        m_process.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), netns,
+                                               QCoreApplication::applicationDirPath() + QStringLiteral("/groupmsg_peer_host")});
+    }
+    ~Host()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            command(QStringLiteral("quit"));
+            if (!m_process.waitForFinished(3000)) {
+                m_process.kill();
+                m_process.waitForFinished(3000);
+            }
+        }
+    }
+    const QString &address() const { return m_address; }
+    const QStringList &lines() const { return m_lines; }
+    qsizetype mark() const { return m_lines.size(); }
+    QStringList linesSince(qsizetype mark) const { return m_lines.mid(mark); }
+    int countSince(qsizetype mark, const QString &line) const { return int(linesSince(mark).count(line)); }
+    void command(const QString &text) { m_process.write((text + u'\n').toUtf8()); }
+    // The member list, sorted, as the member itself reports it.
+    QStringList members()
+    {
+        const qsizetype from = mark();
+        command(QStringLiteral("members"));
+        if (!QTest::qWaitFor([&] { return membersLine(from) >= 0; }, 5000))
+            return {QStringLiteral("<no answer>")};
+        const qsizetype at = membersLine(from);
+        if (at < 0)
+            return {QStringLiteral("<no answer>")};
+        QStringList list = m_lines.at(at).mid(8).split(u',', Qt::SkipEmptyParts);
+        list.sort();
+        return list;
+    }
+
+private:
+    qsizetype membersLine(qsizetype from) const
+    {
+        for (qsizetype i = from; i < m_lines.size(); ++i)
+            if (m_lines.at(i).startsWith(QLatin1String("members ")))
+                return i;
+        return -1;
+    }
+
+    QString m_address;
+    QProcess m_process;
+    QStringList m_lines;
+};
+} // namespace
+
+class TestPeerGroupHosts : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void everyoneListsEveryone();
+    void groupMessageReachesAllAndLoopsBack();
+    void leaveIsReportedToOthersOnly();
+    void cleanupTestCase();
+
+private:
+    QString netnsName(const QString &suffix) const { return m_prefix + suffix; }
+    Host &host(int i) { return *m_hosts.at(i); }
+
+    QString m_prefix;
+    QStringList m_created;
+    std::vector<std::unique_ptr<Host>> m_hosts;
+};
+
+void TestPeerGroupHosts::initTestCase()
+{
+    if (run(QStringLiteral("id"), {QStringLiteral("-u")}) != QLatin1String("0"))
+        QSKIP("Building network namespaces needs root; run the suite as root to test the group across hosts.");
+
+    m_prefix = QStringLiteral("brv%1").arg(QCoreApplication::applicationPid());
+    const QString sw = netnsName(QStringLiteral("SW"));
+    bool ok = false;
+    const QString out = run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), sw}, &ok);
+    if (!ok)
+        QSKIP(qPrintable(QStringLiteral("Cannot create network namespaces here: ") + out));
+    m_created.append(sw);
+
+    // The three hosts, each on a veth whose other end is on the bridge.
+    const QString script = QStringLiteral(R"(set -e
+SW=%1
+ip -n $SW link add br0 type bridge mcast_snooping 0
+ip -n $SW link set br0 up
+i=0
+for n in A B C; do
+  i=$((i+1))
+  ip -n $SW link add p$n type veth peer name veth0 netns %2$n
+  ip -n $SW link set p$n master br0 up
+  ip -n %2$n link set lo up
+  ip -n %2$n addr add 10.99.0.$i/24 dev veth0
+  ip -n %2$n link set veth0 up
+  ip -n %2$n route add 224.0.0.0/4 dev veth0
+done
+)")
+                               .arg(sw, m_prefix);
+    for (const QString &n : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
+        run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), netnsName(n)}, &ok);
+        QVERIFY2(ok, "ip netns add");
+        m_created.append(netnsName(n));
+    }
+    const QString setupOut = run(QStringLiteral("sh"), {QStringLiteral("-c"), script}, &ok);
+    QVERIFY2(ok, qPrintable(setupOut));
+
+    // Start the members one after another, each once the previous one is up.
+    int i = 0;
+    for (const QString &n : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
+        ++i;
+        m_hosts.push_back(std::make_unique<Host>(netnsName(n), QStringLiteral("10.99.0.%1").arg(i)));
+        Host &h = *m_hosts.back();
+        QTRY_VERIFY_WITH_TIMEOUT(!h.lines().isEmpty(), 10000);
+        QCOMPARE(h.lines().first(), QStringLiteral("ready ") + h.address());
+    }
+    // Each announcement reached those already there, and came back to its sender.
+    const QString joinedC = QStringLiteral("joined 10.99.0.3");
+    for (int k = 0; k < 3; ++k)
+        QTRY_COMPARE(host(k).countSince(0, joinedC), 1);
+    QTRY_COMPARE(host(0).countSince(0, QStringLiteral("joined 10.99.0.2")), 1);
+    QCOMPARE(host(0).countSince(0, QStringLiteral("joined 10.99.0.1")), 1);
+}
+
+void TestPeerGroupHosts::everyoneListsEveryone()
+{
+    const QStringList all = {QStringLiteral("10.99.0.1"), QStringLiteral("10.99.0.2"), QStringLiteral("10.99.0.3")};
+    for (int k = 0; k < 3; ++k) {
+        const qsizetype mark = host(k).mark();
+        std::vector<qsizetype> others;
+        for (int j = 0; j < 3; ++j)
+            others.push_back(host(j).mark());
+        host(k).command(QStringLiteral("rollcall"));
+        // One answer from every member, this one included.
+        QTRY_COMPARE_WITH_TIMEOUT(host(k).linesSince(mark).filter(QRegularExpression(QStringLiteral("^joined "))).size(),
+                                  3, 5000);
+        QCOMPARE(host(k).members(), all);
+        // A roll call is answered to the asker alone: the others list nothing new.
+        for (int j = 0; j < 3; ++j) {
+            if (j != k)
+                QCOMPARE(host(j).linesSince(others[j]).filter(QRegularExpression(QStringLiteral("^joined "))).size(),
+                         0);
+        }
+    }
+}
+
+void TestPeerGroupHosts::groupMessageReachesAllAndLoopsBack()
+{
+    std::vector<qsizetype> marks;
+    for (int j = 0; j < 3; ++j)
+        marks.push_back(host(j).mark());
+    host(0).command(QStringLiteral("send 21 Enabled"));
+    const QString expected = QStringLiteral("message 10.99.0.1 21 Enabled");
+    for (int j = 0; j < 3; ++j)
+        QTRY_COMPARE_WITH_TIMEOUT(host(j).countSince(marks[j], expected), 1, 5000);
+}
+
+void TestPeerGroupHosts::leaveIsReportedToOthersOnly()
+{
+    std::vector<qsizetype> marks;
+    for (int j = 0; j < 3; ++j)
+        marks.push_back(host(j).mark());
+    host(2).command(QStringLiteral("unregister"));
+    const QString leftC = QStringLiteral("left 10.99.0.3");
+    QTRY_COMPARE_WITH_TIMEOUT(host(0).countSince(marks[0], leftC), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(host(1).countSince(marks[1], leftC), 1, 5000);
+    QTest::qWait(300);
+    QCOMPARE(host(2).linesSince(marks[2]), QStringList());
+    // A leave does not take the member off the lists.
+    QVERIFY(host(0).members().contains(QStringLiteral("10.99.0.3")));
+
+    // Having left the group, the leaver no longer hears it.
+    const qsizetype mark = host(2).mark();
+    host(1).command(QStringLiteral("send 7 hello"));
+    QTRY_COMPARE_WITH_TIMEOUT(host(0).countSince(marks[0], QStringLiteral("message 10.99.0.2 7 hello")), 1, 5000);
+    QTest::qWait(300);
+    QCOMPARE(host(2).linesSince(mark), QStringList());
+}
+
+void TestPeerGroupHosts::cleanupTestCase()
+{
+    m_hosts.clear();
+    for (const QString &name : std::as_const(m_created))
+        run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name});
+}
+
+QTEST_GUILESS_MAIN(TestPeerGroupHosts)
+#include "TestPeerGroupHosts.moc"

@@ -1,0 +1,422 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "trigger/ChrWorksBody.h"
+#include "trigger/DailyLogFile.h"
+#include "trigger/NumberText.h"
+#include "trigger/RelayCommand.h"
+#include "trigger/TSLTallyPacket.h"
+#include "trigger/TallyAction.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QByteArray tslDatagram(quint8 header, quint8 tally, qsizetype size = 22)
+{
+    QByteArray d(size, '\0');
+    d[0] = char(header);
+    const QByteArray text = "Camera \xe9 1     !"; // 16 bytes, one Latin-1 letter
+    for (qsizetype i = 0; i < 16 && 2 + i < size; ++i)
+        d[2 + i] = text.at(i);
+    if (size > 20)
+        d[20] = char(tally);
+    return d;
+}
+
+// Short form for the many literal texts of the tables below.
+QString s(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestLogic : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void decode_data()
+    {
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<int>("tally");
+        QTest::newRow("18 bytes, no XDATA") << tslDatagram(0x80, 1, 18) << false << 0 << 0;
+        QTest::newRow("20 bytes") << tslDatagram(0x80, 1, 20) << false << 0 << 0;
+        QTest::newRow("21 bytes") << tslDatagram(0x80, 1, 21) << true << 0 << 1;
+        QTest::newRow("longer, extra ignored") << tslDatagram(0x81, 2, 40) << true << 1 << 2;
+        QTest::newRow("0xFD is red") << tslDatagram(0x80, 0xFD) << true << 0 << 1;
+        QTest::newRow("0xFC is off") << tslDatagram(0x80, 0xFC) << true << 0 << 0;
+        QTest::newRow("both") << tslDatagram(0x80, 3) << true << 0 << 3;
+        QTest::newRow("header 0x7F") << tslDatagram(0x7F, 0) << true << -1 << 0;
+        QTest::newRow("header 0x00") << tslDatagram(0x00, 0) << true << -128 << 0;
+        QTest::newRow("header 0xFF") << tslDatagram(0xFF, 0) << true << 127 << 0;
+    }
+    void decode()
+    {
+        QFETCH(QByteArray, datagram);
+        QFETCH(bool, accepted);
+        const auto packet = TSLTallyPacket::decode(datagram);
+        QCOMPARE(packet.has_value(), accepted);
+        if (!packet)
+            return;
+        QTEST(packet->address(), "address");
+        QTEST(packet->tally(), "tally");
+        QCOMPARE(packet->displayText(), QStringLiteral("Camera \u00e9 1     !"));
+    }
+
+    void addressMatch_data()
+    {
+        QTest::addColumn<int>("header");
+        QTest::addColumn<QString>("vtId");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("0x80 / 1") << 0x80 << QStringLiteral("1") << true;
+        QTest::newRow("0x80 / 1.0") << 0x80 << QStringLiteral("1.0") << true;
+        QTest::newRow("0x80 / 2") << 0x80 << QStringLiteral("2") << false;
+        QTest::newRow("0x81 / 1") << 0x81 << QStringLiteral("1") << false;
+        QTest::newRow("0x7F / 0") << 0x7F << QStringLiteral("0") << true;
+        QTest::newRow("0xFE / 127") << 0xFE << QStringLiteral("127") << true;
+        QTest::newRow("0x80 / blank-led 1") << 0x80 << QStringLiteral(" 1") << true;
+        QTest::newRow("0x80 / not a number") << 0x80 << QStringLiteral("VT") << false;
+    }
+    void addressMatch()
+    {
+        QFETCH(int, header);
+        QFETCH(QString, vtId);
+        QTEST(TSLTallyPacket::decode(tslDatagram(quint8(header), 1))->isFor(vtId), "matches");
+    }
+
+    void tallyTable_data()
+    {
+        QTest::addColumn<int>("byte20");
+        QTest::addColumn<int>("redWidth");
+        QTest::addColumn<uint>("redFill"); // 0: not set
+        QTest::addColumn<int>("greenLeft"); // -1: not set
+        QTest::addColumn<int>("greenWidth");
+        QTest::addColumn<uint>("greenFill");
+        QTest::addColumn<QStringList>("texts"); // enable, daily log, play
+        const uint red = 0xFFFF0000, green = 0xFF00FF00, grey = 0xFF646464;
+        QTest::newRow("red") << 0xFD << 428 << red << -1 << 0 << 0u
+                             << QStringList{s("Enabled by Red Tally"), s("Tally Red On"), s("Play from Red Tally")};
+        QTest::newRow("green") << 2 << 0 << 0u << 0 << 428 << green
+                               << QStringList{s("Enabled by Green Tally"), s("Tally Green On"), s("Play from Green Tally")};
+        QTest::newRow("both") << 3 << 214 << red << 214 << 214 << green
+                              << QStringList{s("Enabled by Tally"), s("Tally Red and Green On"), s("Play from Tally")};
+        QTest::newRow("off") << 0 << 214 << grey << 214 << 214 << grey
+                             << QStringList{QString(), s("Tally Off"), QString()};
+    }
+    void tallyTable()
+    {
+        QFETCH(int, byte20);
+        QFETCH(QStringList, texts);
+        const TallyAction a = TallyAction::forTally(TSLTallyPacket::decode(tslDatagram(0x80, quint8(byte20)))->tally());
+        QVERIFY(!a.redLamp.left.has_value());
+        QTEST(a.redLamp.width.value_or(-1), "redWidth");
+        QTEST(uint(a.redLamp.fill.value_or(0)), "redFill");
+        QTEST(a.greenLamp.left.value_or(-1), "greenLeft");
+        QTEST(a.greenLamp.width.value_or(-1), "greenWidth");
+        QTEST(uint(a.greenLamp.fill.value_or(0)), "greenFill");
+        QCOMPARE((QStringList{a.enableLogText, a.dailyLogText, a.playLogText}), texts);
+        QCOMPARE(a.on, !texts.first().isEmpty());
+    }
+
+    // The window's play rule over a run of values: playout starts only on the step from
+    // "nothing seen since off" to an on value.
+    void playStartsOnlyFromOff_data()
+    {
+        QTest::addColumn<QList<int>>("values");
+        QTest::addColumn<QList<bool>>("plays");
+        QTest::newRow("red green off green") << QList<int>{1, 2, 0, 2} << QList<bool>{true, false, false, true};
+        QTest::newRow("red repeated") << QList<int>{1, 1} << QList<bool>{true, false};
+        QTest::newRow("green then both") << QList<int>{2, 3, 0, 3} << QList<bool>{true, false, false, true};
+    }
+    void playStartsOnlyFromOff()
+    {
+        QFETCH(QList<int>, values);
+        bool redTally = false, greenTally = false;
+        QList<bool> plays;
+        for (int v : values) {
+            const TallyAction a = TallyAction::forTally(v);
+            plays << (a.on && TallyAction::playArmed(redTally, greenTally));
+            redTally = a.redTally.value_or(redTally);
+            greenTally = a.greenTally.value_or(greenTally);
+        }
+        QTEST(plays, "plays");
+    }
+
+    void textToNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        const double inf = std::numeric_limits<double>::infinity();
+        const struct { const char *text; double value; } rows[] = {
+            {"1", 1}, {"1.0", 1}, {"  2.5xyz", 2.5}, {"\t7", 7}, {"-3", -3}, {"+4", 4}, {".5", 0.5},
+            {"5.", 5}, {"1e3", 1000}, {"1E-2", 0.01}, {"2e", 2}, {"2e+", 2}, {"1,5", 1}, {"12 34", 12},
+            {"0x10", 0}, {"OK", 0}, {"", 0}, {"-", 0}, {".", 0}, {"- 1", 0}, {"1e999", inf},
+            {"-1e999", -inf}, {"1e-999", 0}, {"0.000000000000000000001e400", inf}};
+        for (const auto &r : rows)
+            QTest::newRow(r.text) << QString::fromLatin1(r.text) << r.value;
+        QTest::newRow("arabic digit") << QStringLiteral("\u0661") << 0.0;
+    }
+    void textToNumber()
+    {
+        QFETCH(QString, text);
+        QTEST(::textToNumber(text), "value");
+    }
+
+    void numberToText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1") << 1.0 << QStringLiteral("1");
+        QTest::newRow("2.5") << 2.5 << QStringLiteral("2.5");
+        QTest::newRow("0") << 0.0 << QStringLiteral("0");
+        QTest::newRow("-0") << -0.0 << QStringLiteral("0");
+        QTest::newRow("-2.5") << -2.5 << QStringLiteral("-2.5");
+        QTest::newRow("million") << 1e6 << QStringLiteral("1000000");
+        QTest::newRow("0.1+0.2") << 0.1 + 0.2 << QStringLiteral("0.30000000000000004");
+        QTest::newRow("0.0001") << 0.0001 << QStringLiteral("0.0001");
+        QTest::newRow("1e21") << 1e21 << QStringLiteral("1e+21");
+    }
+    void numberToText()
+    {
+        QFETCH(double, value);
+        QTEST(::numberToText(value), "text");
+        QCOMPARE(::textToNumber(::numberToText(value)), value);
+    }
+
+    void relayDatagram_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("0") << 0 << QString() << QByteArray::fromHex("636d646b6579300a");
+        QTest::newRow("1") << 1 << QString() << QByteArray("cmdkey1\n");
+        QTest::newRow("2") << 2 << QStringLiteral("ignored") << QByteArray("cmdkey2\n");
+        QTest::newRow("3") << 3 << QString() << QByteArray("cmdkey3\n");
+        QTest::newRow("99") << 99 << QStringLiteral("10.1.13.60") << QByteArray("cmdkey99\n10.1.13.60\n");
+        QTest::newRow("99 untrimmed") << 99 << QStringLiteral(" 10.1.13.60 ") << QByteArray("cmdkey99\n 10.1.13.60 \n");
+        QTest::newRow("99 empty") << 99 << QString() << QByteArray("cmdkey99\n\n");
+    }
+    void relayDatagram()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, address);
+        QTEST(RelayCommand::datagram(code, address), "bytes");
+        if (address == QStringLiteral("10.1.13.60"))
+            QCOMPARE(RelayCommand::datagram(code, address).size(), 20);
+    }
+
+    void relayTexts()
+    {
+        const QStringList screen{QStringLiteral("Sent Key 1 On"), QStringLiteral("Sent Key 1 Off"),
+                                 QStringLiteral("Sent Key 2 On"), QStringLiteral("Sent Key 2 Off")};
+        const QStringList daily{QStringLiteral("Key 1 On"), QStringLiteral("Key 1 Off"), QStringLiteral("Key 2 On"),
+                                QStringLiteral("Key 2 Off")};
+        for (int code = 0; code < 4; ++code) {
+            QCOMPARE(RelayCommand::screenText(code), screen.at(code));
+            QCOMPARE(RelayCommand::dailyLogText(code), daily.at(code));
+        }
+        QCOMPARE(RelayCommand::screenText(99), QStringLiteral("New IP address sent to relay box"));
+        QVERIFY(RelayCommand::dailyLogText(99).isEmpty());
+        QVERIFY(RelayCommand::screenText(4).isEmpty() && RelayCommand::dailyLogText(4).isEmpty());
+    }
+
+    void relayReply_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<bool>("due");
+        QTest::newRow("1") << QByteArray("1") << QStringLiteral("Rx message: 1 1") << true;
+        QTest::newRow("2") << QByteArray("2") << QStringLiteral("Rx message: 2 2") << true;
+        QTest::newRow("3") << QByteArray("3") << QStringLiteral("Rx message: 3 3") << true;
+        QTest::newRow("2.5") << QByteArray("2.5") << QStringLiteral("Rx message: 2.5 2.5") << false;
+        QTest::newRow("4") << QByteArray("4") << QStringLiteral("Rx message: 4 4") << false;
+        QTest::newRow("OK") << QByteArray("OK") << QStringLiteral("Rx message: OK 0") << false;
+        QTest::newRow("1.0 with LF") << QByteArray("1.0\n") << QStringLiteral("Rx message: 1.0\n 1") << true;
+        QTest::newRow("UTF-8") << QByteArray("\xc3\xa9t\xc3\xa9") << s("Rx message: \u00e9t\u00e9 0") << false;
+    }
+    void relayReply()
+    {
+        QFETCH(QByteArray, data);
+        const RelayCommand::Reply reply = RelayCommand::reply(data);
+        QCOMPARE(reply.text, QString::fromUtf8(data));
+        QTEST(reply.row, "row");
+        QTEST(reply.dailyLogDue, "due");
+    }
+
+    void chrWorksWords()
+    {
+        for (const char *w : {"play", "PLAY", "Play"})
+            QCOMPARE(ChrWorksBody::action(QLatin1String(w)), QStringLiteral("play_motions"));
+        QCOMPARE(ChrWorksBody::action(QStringLiteral("sToP")), QStringLiteral("finish_motions"));
+        for (const char *w : {"", "pause", " play", "plays"})
+            QVERIFY2(!ChrWorksBody::action(QLatin1String(w)), w);
+        QCOMPARE(ChrWorksBody::motionPreference(QStringLiteral("key 1")), QStringLiteral("motion1Name"));
+        QCOMPARE(ChrWorksBody::motionPreference(QStringLiteral("KEY 2")), QStringLiteral("motion2Name"));
+        for (const char *w : {"Key 3", "Key1", "Key 1 "})
+            QVERIFY2(!ChrWorksBody::motionPreference(QLatin1String(w)), w);
+
+        const QString key = QStringLiteral("Key 2");
+        QCOMPARE(ChrWorksBody::motionName(QVariant(), key), key);
+        QCOMPARE(ChrWorksBody::motionName(QJsonValue(QJsonValue::Null).toVariant(), key), key);
+        QCOMPARE(ChrWorksBody::motionName(QVariant(QString()), key), QString());
+        QCOMPARE(ChrWorksBody::motionName(QVariant(QStringLiteral("intro")), key), QStringLiteral("intro"));
+        QCOMPARE(ChrWorksBody::url(QStringLiteral("192.168.0.1")), QStringLiteral("http://192.168.0.1:5201"));
+    }
+
+    void chrWorksBody_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("motion");
+        QTest::addColumn<QByteArray>("body");
+        const auto body = [](const QByteArray &action, const QByteArray &motion) {
+            return "{\"action\":\"" + action + "\",\"motions\":[\"" + motion + "\"],\"channel\":\"live1\"}";
+        };
+        const QString play = QStringLiteral("play_motions");
+        QTest::newRow("key 1 on") << play << QStringLiteral("motion1") << body("play_motions", "motion1");
+        QTest::newRow("key 2 off") << s("finish_motions") << s("motion2") << body("finish_motions", "motion2");
+        QTest::newRow("empty") << play << QString() << body("play_motions", "");
+        QTest::newRow("slash, quote, backslash")
+            << play << s("a/b \"c\" d\\e") << body("play_motions", "a\\/b \\\"c\\\" d\\\\e");
+        QTest::newRow("short escapes") << play << s("\b\f\n\r\t") << body("play_motions", "\\b\\f\\n\\r\\t");
+        QTest::newRow("other controls")
+            << play << QString::fromLatin1("\x00\x01\x1f\x7f", 4) << body("play_motions", "\\u0000\\u0001\\u001f\\u007f");
+        QTest::newRow("soft hyphen, arabic")
+            << play << s("\u00ad\u0600\u0604\u0605\u070f") << body("play_motions", "\\u00ad\\u0600\\u0604\xd8\x85\\u070f");
+        QTest::newRow("khmer, joiners") << play << QStringLiteral("\u17b4\u17b5\u200b\u200c\u200f\u2010")
+                                        << body("play_motions", "\\u17b4\\u17b5\xe2\x80\x8b\\u200c\\u200f\xe2\x80\x90");
+        QTest::newRow("separators") << play << QStringLiteral("\u2028\u202f\u2030\u2060\u206f\u2070")
+                                    << body("play_motions", "\\u2028\\u202f\xe2\x80\xb0\\u2060\\u206f\xe2\x81\xb0");
+        QTest::newRow("BOM and end of plane") << play << QStringLiteral("\ufeff\uffef\ufff0\uffff")
+                                  << body("play_motions", "\\ufeff\xef\xbf\xaf\\ufff0\\uffff");
+        QTest::newRow("raw non-ASCII") << play << QStringLiteral("caf\u00e9 \u20ac \U0001F600")
+                                       << body("play_motions", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+        QTest::newRow("lone surrogate")
+            << play << QString(QChar(0xD800)) + QLatin1Char('x') << body("play_motions", "\\ufffdx");
+    }
+    void chrWorksBody()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, motion);
+        const QByteArray bytes = ChrWorksBody::body(action, motion);
+        QTEST(bytes, "body");
+        if (motion == QStringLiteral("motion1"))
+            QCOMPARE(bytes.size(), 65);
+        if (motion == QStringLiteral("motion2"))
+            QCOMPARE(bytes.size(), 67);
+        // Whatever the escapes, a JSON reader gets the same motion name back.
+        QJsonParseError error{};
+        const QJsonObject o = QJsonDocument::fromJson(bytes, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        if (!motion.contains(QChar(0xD800)))
+            QCOMPARE(o.value(QStringLiteral("motions")).toArray().at(0).toString(), motion);
+        QCOMPARE(o.value(QStringLiteral("action")).toString(), action);
+    }
+
+    void dailyLogLine()
+    {
+        const QDateTime when(QDate(2024, 3, 5), QTime(14, 7, 9));
+        const DailyLogFile file(when);
+        const QString longTime = QLocale::system().toString(when, QLocale::system().timeFormat(QLocale::LongFormat));
+        QCOMPARE(file.fileName(), QStringLiteral("OnTheAirVideo Log 2024-03-05.txt"));
+        QCOMPARE(file.path(s("/data/logs/")), s("/data/logs/OnTheAirVideo Log 2024-03-05.txt"));
+        QCOMPARE(file.path(QStringLiteral("/data/logs")), QStringLiteral("/data/logsOnTheAirVideo Log 2024-03-05.txt"));
+        QCOMPARE(file.line(QStringLiteral("Mark"), QStringLiteral("1")),
+                 "\t2024-03-05\t" + longTime.toUtf8() + "\tTuesday\t**********\tMark on VT 1\r\n");
+        QCOMPARE(file.line(QString(), QString()),
+                 "\t2024-03-05\t" + longTime.toUtf8() + "\tTuesday\t**********\t on VT \r\n");
+        QCOMPARE(DailyLogFile::screenRow(when, s("Manual Play Sent")), longTime + s(" : Manual Play Sent"));
+        // One event stays one line: control characters are escaped, other text passes as UTF-8.
+        const QByteArray line = file.line(QStringLiteral("a\r\nb\tc \u00e9"), QStringLiteral("1\n"));
+        QVERIFY(line.endsWith("\ta\\r\\nb\\tc \xc3\xa9 on VT 1\\n\r\n"));
+        QCOMPARE(line.count('\t'), 5);
+        QCOMPARE(line.count('\n'), 1);
+    }
+
+    void weekdays()
+    {
+        const QStringList names{QStringLiteral("Sunday"), QStringLiteral("Monday"), QStringLiteral("Tuesday"),
+                                QStringLiteral("Wednesday"), QStringLiteral("Thursday"), QStringLiteral("Friday"),
+                                QStringLiteral("Saturday")};
+        for (int i = 0; i < 7; ++i) // 3 March 2024 was a Sunday
+            QCOMPARE(DailyLogFile(QDateTime(QDate(2024, 3, 3 + i), QTime(12, 0))).weekdayName(), names.at(i));
+    }
+
+    void appendAcrossMidnight()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QLatin1Char('/');
+        const DailyLogFile before(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59, 999)));
+        const DailyLogFile after(QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
+        QCOMPARE(before.weekdayName(), QStringLiteral("Tuesday"));
+        QCOMPARE(after.weekdayName(), QStringLiteral("Wednesday"));
+        QVERIFY(before.append(folder, QStringLiteral("Late"), QStringLiteral("1")));
+        QVERIFY(after.append(folder, QStringLiteral("Early"), QStringLiteral("1")));
+        QVERIFY(after.append(folder, QStringLiteral("Later"), QStringLiteral("1")));
+        QCOMPARE(readAll(folder + s("OnTheAirVideo Log 2024-12-31.txt")), before.line(s("Late"), s("1")));
+        QCOMPARE(readAll(after.path(folder)),
+                 after.line(s("Early"), s("1")) + after.line(s("Later"), s("1")));
+
+        // An existing file keeps what it had.
+        QFile existing(before.path(folder));
+        QVERIFY(existing.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        existing.write("earlier\r\n");
+        existing.close();
+        QVERIFY(before.append(folder, QString(), QStringLiteral("2")));
+        QCOMPARE(readAll(before.path(folder)), "earlier\r\n" + before.line(QString(), QStringLiteral("2")));
+    }
+
+    void appendFailures_data()
+    {
+        QTest::addColumn<QString>("folder"); // relative to a fresh temporary folder when it starts with "@"
+        QTest::newRow("missing folder") << QStringLiteral("@/missing/");
+        QTest::newRow("folder is a file") << QStringLiteral("@/plain/");
+        QTest::newRow("read-only folder") << QStringLiteral("@/locked/");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("relative") << QStringLiteral("logs/");
+    }
+    void appendFailures()
+    {
+        QFETCH(QString, folder);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("locked")));
+        QFile plain(dir.path() + QStringLiteral("/plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString locked = dir.path() + QStringLiteral("/locked");
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        if (folder == s("@/locked/") && QFile(locked + s("/probe")).open(QIODevice::WriteOnly))
+            QSKIP("permissions are not enforced for this user");
+        folder.replace(QLatin1Char('@'), dir.path());
+
+        QCOMPARE(DailyLogFile::isUsableFolder(folder), folder.startsWith(QLatin1Char('/')));
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(dir.path()); // a relative folder must not be written beside the program
+        const bool written = DailyLogFile(QDateTime::currentDateTime()).append(folder, s("x"), s("1"));
+        QDir::setCurrent(cwd);
+        QVERIFY(!written);
+        QVERIFY(!QFileInfo::exists(dir.path() + QStringLiteral("/missing")));
+        QVERIFY(!QFileInfo::exists(dir.path() + QStringLiteral("/logs")));
+        QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList());
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogic)
+#include "test_logic.moc"
