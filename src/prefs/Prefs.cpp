@@ -85,7 +85,7 @@ bool Prefs::Save()
         qCWarning(lcPrefs) << "could not save" << mPreferencesFile << ":" << file.errorString();
         return false;
     }
-    if (file.write(text) != text.size() || !file.commit()) {
+    if (file.write(text) != text.size() || !file.flush() || !file.commit()) {
         qCWarning(lcPrefs) << "could not save" << mPreferencesFile << ":" << file.errorString();
         file.cancelWriting();
         return false;

@@ -84,6 +84,9 @@ private:
 class TestPeerGroupHosts : public QObject
 {
     Q_OBJECT
+public:
+    ~TestPeerGroupHosts() override { removeNamespaces(); }
+
 private Q_SLOTS:
     void initTestCase();
     void everyoneListsEveryone();
@@ -92,6 +95,7 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
+    void removeNamespaces();
     QString netnsName(const QString &suffix) const { return m_prefix + suffix; }
     Host &host(int i) { return *m_hosts.at(i); }
 
@@ -212,9 +216,17 @@ void TestPeerGroupHosts::leaveIsReportedToOthersOnly()
 
 void TestPeerGroupHosts::cleanupTestCase()
 {
+    removeNamespaces();
+}
+
+void TestPeerGroupHosts::removeNamespaces()
+{
+    // The members first, so their namespaces can go; deleting a namespace takes its veths
+    // and the bridge with it.
     m_hosts.clear();
     for (const QString &name : std::as_const(m_created))
         run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name});
+    m_created.clear();
 }
 
 QTEST_GUILESS_MAIN(TestPeerGroupHosts)

@@ -1,0 +1,703 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "AutoDiscovery.h"
+#include "Brenvale.h"
+#include "Clock.h"
+#include "ErrorReport.h"
+#include "FileTypes1.h"
+#include "HostNetwork.h"
+#include "ModernPreferences.h"
+#include "MsgBox.h"
+#include "UDPSocket.h"
+#include "Window1.h"
+#include "bmNoNap.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char failingJoinProbeArgument[] = "--failing-join-probe";
+const QString builtInLogPath = QStringLiteral("/Users/ostrel/Documents/OnTheAir Video Logs/");
+
+// The application object with its two events reachable, so a test can run the start-up steps
+// one by one instead of the blocking run().
+class TestApp : public Brenvale
+{
+public:
+    using Brenvale::Event_Close;
+    using Brenvale::Event_Open;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeAll(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+}
+
+QStringList dailyLogFiles(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*OnTheAirVideo Log *")}, QDir::Files, QDir::Name);
+}
+
+QByteArray dailyLog(const QString &folder)
+{
+    QByteArray all;
+    const QStringList names = dailyLogFiles(folder);
+    for (const QString &name : names)
+        all += readAll(QDir(folder).filePath(name));
+    return all;
+}
+
+// The sockets of the window, told apart by their design ports.
+UDPSocket *socketOnPort(Window1 *window, int port)
+{
+    const auto sockets = window->findChildren<UDPSocket *>(Qt::FindDirectChildrenOnly);
+    for (UDPSocket *socket : sockets) {
+        if (socket != window->ChatSocket && socket->Port() == port)
+            return socket;
+    }
+    return nullptr;
+}
+
+QString longTime(const QDateTime &when)
+{
+    const QLocale locale = QLocale::system();
+    return locale.toString(when, locale.timeFormat(QLocale::LongFormat));
+}
+
+QVariantMap firstStartDefaults(const QString &home)
+{
+    return {
+        {QStringLiteral("chrWorksIP"), QStringLiteral("192.168.0.1")},
+        {QStringLiteral("chrWorksIPBup"), QStringLiteral("192.168.0.2")},
+        {QStringLiteral("motion1Name"), QStringLiteral("motion1")},
+        {QStringLiteral("motion2Name"), QStringLiteral("motion2")},
+        {QStringLiteral("IPAddr"), QStringLiteral("10.1.13.50")},
+        {QStringLiteral("LogPath"), home + QStringLiteral("/Documents/OnTheAir Video Logs/")},
+        {QStringLiteral("VTid"), QStringLiteral("1")},
+    };
+}
+
+// Run in a network namespace of its own whose loopback has no multicast route, so the join
+// of the tally group fails as it does on a host without one. Prints what the window did.
+int failingJoinProbe()
+{
+    QStringList boxes;
+    MsgBox::setResponder([&boxes](const MsgBox::Request &request) {
+        boxes.append(request.text);
+        return MsgBox::Answer::Ok;
+    });
+    ModernPreferences::Initialise(QStringLiteral("Brenvale"));
+    if (!ModernPreferences::Preferences->Load()) {
+        fputs("load=false\n", stdout);
+        return 1;
+    }
+    Window1 *window = Window1::instance();
+    if (!window) {
+        fputs("window=none\n", stdout);
+        return 1;
+    }
+    const auto print = [](const char *name, const QString &value) {
+        fprintf(stdout, "%s=%s\n", name, value.toUtf8().constData());
+    };
+    const auto bound = [](const UDPSocket *socket) {
+        return QLatin1String(socket && socket->IsConnected() ? "bound" : "unbound");
+    };
+    print("boxes", boxes.join(QLatin1Char('|')));
+    print("tallySocket", bound(socketOnPort(window, 8900)));
+    print("relaySocket", bound(window->RelayUDP));
+    print("peerSocket", bound(window->ChatSocket));
+    print("currAddress", window->currAddress->text());
+    print("VTid_disp", window->VTid_disp->text());
+    print("version", window->version->text());
+    print("logPath", window->logPath);
+    print("tallyStart", QLatin1String(window->tallyStart->isChecked() ? "ticked" : "unticked"));
+    window->close();
+    print("tslPlayAfterClose", ModernPreferences::Preferences[QStringLiteral("tslPlay")].toString());
+    fflush(stdout);
+    return 0;
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void fileTypeSet();
+    void applicationOpen_data();
+    void applicationOpen();
+    void openMainWindow_data();
+    void openMainWindow();
+    void openWithFileValues();
+    void peerPortInUse();
+    void failingMulticastJoin();
+    void errorEscapingOpenIsReported();
+    void closingStoresCheckBoxes_data();
+    void closingStoresCheckBoxes();
+    void quitWhenPreferencesCannotBeSaved();
+    void logKeepsAtMost1500Rows();
+    void dailyLogLine_data();
+    void dailyLogLine();
+    void dailyLogAcrossMidnight();
+    void logFolderText_data();
+    void logFolderText();
+
+private:
+    QString home() const { return m_home->path(); }
+    QString storeFolder() const { return home() + QStringLiteral("/.config/Brenvale"); }
+    QString prefsFile() const { return storeFolder() + QStringLiteral("/Brenvale.prefs"); }
+    QString defaultLogFolder() const { return home() + QStringLiteral("/Documents/OnTheAir Video Logs/"); }
+    void writePreferences(const QByteArray &content);
+    void pretendNoInterface();
+    // Runs the orderly quit on the real event loop; gives its exit code, or -1 when it hung.
+    int quitAndRunLoop();
+    // A main window without sockets, its log empty, writing to folder at a fixed clock.
+    Window1 *quietWindow(const QString &folder);
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<TestApp> m_app;
+    QStringList m_boxes;
+    QStringList m_reports;
+    QDateTime m_now;
+};
+
+void TestStartup::initTestCase()
+{
+    MsgBox::setResponder([this](const MsgBox::Request &request) {
+        m_boxes.append(request.text);
+        return MsgBox::Answer::Ok;
+    });
+    ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
+        m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
+    });
+}
+
+void TestStartup::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid());
+    qputenv("HOME", QFile::encodeName(home()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home() + QStringLiteral("/.config")));
+    QDir::setCurrent(home());
+    m_boxes.clear();
+    m_reports.clear();
+    ModernPreferences::Preferences.reset(nullptr);
+    bmNoNap::token.reset();
+    m_app = std::make_unique<TestApp>();
+}
+
+void TestStartup::cleanup()
+{
+    delete Window1::openInstance();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_app.reset();
+    ModernPreferences::Preferences.reset(nullptr);
+    HostNetwork::setView({});
+    Clock::setSource({});
+    QDir::setCurrent(QDir::tempPath());
+    m_home.reset();
+    // Nothing may escape a handler unless a test asked for it and cleared the list.
+    QVERIFY2(m_reports.isEmpty(), qPrintable(m_reports.join(QLatin1Char('\n'))));
+}
+
+void TestStartup::writePreferences(const QByteArray &content)
+{
+    QVERIFY(QDir().mkpath(storeFolder()));
+    QVERIFY(writeAll(prefsFile(), content));
+}
+
+void TestStartup::pretendNoInterface()
+{
+    HostNetwork::setView({[] { return 0; }, [] { return QStringList(); }});
+}
+
+int TestStartup::quitAndRunLoop()
+{
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(-1); });
+    watchdog.start(15000);
+    m_app->Quit(0);
+    const int code = QApplication::exec();
+    watchdog.stop();
+    // The closed window is deleted later; its tally socket holds port 8900 until then.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return code;
+}
+
+Window1 *TestStartup::quietWindow(const QString &folder)
+{
+    pretendNoInterface();
+    m_app->Event_Open();
+    Window1 *window = Window1::instance();
+    if (!window)
+        return nullptr;
+    window->Log->clear();
+    window->logPath = folder;
+    Clock::setSource([this] { return m_now; });
+    return window;
+}
+
+void TestStartup::fileTypeSet()
+{
+    FileTypes1::pAllFileTypes.clear();
+    FileTypes1::_Initialize();
+    QCOMPARE(FileTypes1::pAllFileTypes.size(), 1);
+    QCOMPARE(FileTypes1::pAllFileTypes.constFirst(), FileTypes1::Text());
+    const FileTypes1::FileType &text = *FileTypes1::Text();
+    QCOMPARE(text.Name, QStringLiteral("Text"));
+    QCOMPARE(text.Extensions, QStringLiteral(".txt"));
+    QVERIFY(text.Imported);
+    QVERIFY(text.MacType.isEmpty() && text.MacCreator.isEmpty() && text.MimeType.isEmpty() && text.ConformsTo.isEmpty());
+}
+
+void TestStartup::applicationOpen_data()
+{
+    QTest::addColumn<bool>("hasFile");
+    QTest::addColumn<QByteArray>("content");
+    // Empty: the first-start defaults.
+    QTest::addColumn<QVariantMap>("expectedStore");
+
+    const QVariantMap none;
+    QTest::newRow("first start") << false << QByteArray() << none;
+    QTest::newRow("empty file") << true << QByteArray() << none;
+    QTest::newRow("invalid JSON") << true << QByteArray("{\"VTid\": 2,") << none;
+    QTest::newRow("JSON array") << true << QByteArray("[\"VTid\", \"2\"]") << none;
+
+    const QVariantMap complete{
+        {QStringLiteral("chrWorksIP"), QStringLiteral("127.0.0.21")},
+        {QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.22")},
+        {QStringLiteral("motion1Name"), QStringLiteral("lower third")},
+        {QStringLiteral("motion2Name"), QStringLiteral("bug")},
+        {QStringLiteral("IPAddr"), QStringLiteral("127.0.0.23")},
+        {QStringLiteral("LogPath"), QStringLiteral("/var/tmp/ota/")},
+        {QStringLiteral("VTid"), QStringLiteral("2")},
+        {QStringLiteral("tslPlay"), true},
+    };
+    QTest::newRow("complete file") << true << QJsonDocument(QJsonObject::fromVariantMap(complete)).toJson() << complete;
+    QVariantMap lackingIPAddr = complete;
+    lackingIPAddr.remove(QStringLiteral("IPAddr"));
+    QTest::newRow("file lacking IPAddr") << true << QJsonDocument(QJsonObject::fromVariantMap(lackingIPAddr)).toJson()
+                                         << lackingIPAddr;
+}
+
+void TestStartup::applicationOpen()
+{
+    QFETCH(bool, hasFile);
+    QFETCH(QByteArray, content);
+    QFETCH(QVariantMap, expectedStore);
+    if (hasFile)
+        writePreferences(content);
+
+    QVERIFY(!ModernPreferences::Preferences);
+    m_app->setAutoQuit(false);
+    m_app->Event_Open();
+
+    QVERIFY(ModernPreferences::Preferences);
+    const QVariantMap expected = expectedStore.isEmpty() ? firstStartDefaults(home()) : expectedStore;
+    QCOMPARE(ModernPreferences::Preferences->mPreferences, expected);
+    QVERIFY(m_app->AutoQuit());
+    QVERIFY(bmNoNap::token != nullptr);
+    // The Open event saves nothing: a first start has the folder but no file yet, and a file
+    // that was there is untouched.
+    QVERIFY(QFileInfo(storeFolder()).isDir());
+    QCOMPARE(QFileInfo::exists(prefsFile()), hasFile);
+    if (hasFile)
+        QCOMPARE(readAll(prefsFile()), content);
+    // A key the loaded file lacks reads as its fallback, not as the first-start default.
+    QCOMPARE(ModernPreferences::Preferences[QStringLiteral("IPAddr")].toString(),
+             expected.value(QStringLiteral("IPAddr"), QString()).toString());
+}
+
+void TestStartup::openMainWindow_data()
+{
+    QTest::addColumn<bool>("hasInterface");
+    QTest::newRow("with a network interface") << true;
+    QTest::newRow("without a network interface") << false;
+}
+
+void TestStartup::openMainWindow()
+{
+    QFETCH(bool, hasInterface);
+    if (!hasInterface)
+        pretendNoInterface();
+    QVERIFY(QDir().mkpath(defaultLogFolder()));
+    m_app->Event_Open();
+    m_app->setAutoQuit(false);
+
+    Window1 *window = Window1::instance();
+    QVERIFY(window);
+    QCOMPARE(Window1::openInstance(), window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(m_boxes, QStringList());
+
+    const UDPSocket *tally = socketOnPort(window, 8900);
+    QVERIFY(tally);
+    QCOMPARE(tally->IsConnected(), hasInterface);
+    QCOMPARE(window->RelayUDP->IsConnected(), hasInterface);
+    QCOMPARE(window->ChatSocket->IsConnected(), hasInterface);
+
+    // The defaults of the application's Open are in place before the window reads them.
+    QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.0.1"));
+    QCOMPARE(window->VTid_disp->text(), QStringLiteral("1"));
+    QCOMPARE(window->logPath, defaultLogFolder());
+    QCOMPARE(window->version->text(), QStringLiteral("v 0.116"));
+    QVERIFY(m_app->AutoQuit());
+    QVERIFY(!window->tallyStart->isChecked());
+    QVERIFY(!window->tallyEnable->isChecked());
+    QVERIFY(window->Log->isHidden());
+    QCOMPARE(window->Height(), 200);
+
+    const QStringList files = dailyLogFiles(defaultLogFolder());
+    QCOMPARE(files.size(), 1);
+    const QByteArray log = dailyLog(defaultLogFolder());
+    QVERIFY2(log.endsWith("\t**********\tTrigger Control Opened on VT 1\r\n"), log.constData());
+    QCOMPARE(log.count('\n'), 1);
+    QCOMPARE(window->Log->count(), 1);
+    QVERIFY(window->Log->item(0)->text().endsWith(QStringLiteral(" : Logged Trigger Control Opened to ")
+                                                  + defaultLogFolder() + files.constFirst()));
+}
+
+void TestStartup::openWithFileValues()
+{
+    const QString logFolder = home() + QStringLiteral("/ota logs/");
+    QVERIFY(QDir().mkpath(logFolder));
+    writePreferences(QJsonDocument(QJsonObject{{QStringLiteral("VTid"), 3},
+                                               {QStringLiteral("LogPath"), logFolder},
+                                               {QStringLiteral("tslPlay"), true},
+                                               {QStringLiteral("tslEnable"), false}})
+                         .toJson());
+    m_app->Event_Open();
+    Window1 *window = Window1::instance();
+    QVERIFY(window);
+
+    // A number in the file shows as its text.
+    QCOMPARE(window->VTid_disp->text(), QStringLiteral("3"));
+    QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.0.1"));
+    QCOMPARE(window->logPath, logFolder);
+    QVERIFY(window->tallyStart->isChecked());
+    QVERIFY(!window->tallyEnable->isChecked());
+    QVERIFY(dailyLog(logFolder).endsWith("\tTrigger Control Opened on VT 3\r\n"));
+    QVERIFY(!QFileInfo::exists(defaultLogFolder()));
+}
+
+void TestStartup::peerPortInUse()
+{
+    QUdpSocket squatter;
+    QVERIFY2(squatter.bind(QHostAddress::AnyIPv4, 8083, QAbstractSocket::DontShareAddress),
+             qPrintable(squatter.errorString()));
+    QVERIFY(QDir().mkpath(defaultLogFolder()));
+    m_app->Event_Open();
+
+    Window1 *window = Window1::instance();
+    QVERIFY(window);
+    QCOMPARE(m_boxes, QStringList({QStringLiteral("Error binding port.")}));
+    QVERIFY(m_app->isQuitting());
+    QVERIFY(!window->ChatSocket->IsConnected());
+    // The quit request returns and the Open event goes on.
+    QCOMPARE(window->VTid_disp->text(), QStringLiteral("1"));
+    QVERIFY(dailyLog(defaultLogFolder()).endsWith("Trigger Control Opened on VT 1\r\n"));
+    // The peer socket's failure was its error event, not an error escaping a handler.
+    QCOMPARE(m_reports, QStringList());
+}
+
+void TestStartup::failingMulticastJoin()
+{
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    if (unshare.isEmpty())
+        QSKIP("unshare is not installed");
+    const QString logFolder = home() + QStringLiteral("/logs/");
+    QVERIFY(QDir().mkpath(logFolder));
+    writePreferences(QJsonDocument(QJsonObject{{QStringLiteral("VTid"), QStringLiteral("7")},
+                                               {QStringLiteral("LogPath"), logFolder},
+                                               {QStringLiteral("tslPlay"), true}})
+                         .toJson());
+
+    // A fresh namespace: loopback up, no route for multicast.
+    QProcess probe;
+    probe.start(unshare, {QStringLiteral("--net"), QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
+                          QStringLiteral("ip link set lo up 2>/dev/null; exec \"$0\" \"$1\""),
+                          QCoreApplication::applicationFilePath(), QString::fromLatin1(failingJoinProbeArgument)});
+    QVERIFY(probe.waitForFinished(30000));
+    const QByteArray output = probe.readAllStandardOutput();
+    const QByteArray errors = probe.readAllStandardError();
+    if (probe.exitCode() != 0 && output.isEmpty())
+        QSKIP(qPrintable(QStringLiteral("no network namespace of our own here: ") + QString::fromLocal8Bit(errors)));
+    QCOMPARE(probe.exitCode(), 0);
+
+    QMap<QString, QString> seen;
+    const QList<QByteArray> lines = output.split('\n');
+    for (const QByteArray &line : lines) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0)
+            seen.insert(QString::fromUtf8(line.left(equals)), QString::fromUtf8(line.mid(equals + 1)));
+    }
+    QCOMPARE(seen.value(QStringLiteral("boxes")), QStringLiteral("Could not join multicast group!"));
+    // The tally socket stays bound for unicast tally; the others were never bound.
+    QCOMPARE(seen.value(QStringLiteral("tallySocket")), QStringLiteral("bound"));
+    QCOMPARE(seen.value(QStringLiteral("relaySocket")), QStringLiteral("unbound"));
+    QCOMPARE(seen.value(QStringLiteral("peerSocket")), QStringLiteral("unbound"));
+    // The Open event ended there: design texts, built-in log folder, no opening line.
+    QCOMPARE(seen.value(QStringLiteral("currAddress")), QStringLiteral("192.168.000.001"));
+    QCOMPARE(seen.value(QStringLiteral("VTid_disp")), QStringLiteral("Untitled"));
+    QCOMPARE(seen.value(QStringLiteral("version")), QStringLiteral("v"));
+    QCOMPARE(seen.value(QStringLiteral("logPath")), builtInLogPath);
+    QCOMPARE(seen.value(QStringLiteral("tallyStart")), QStringLiteral("unticked"));
+    QCOMPARE(dailyLogFiles(logFolder), QStringList());
+    // The unticked box is what the close stores.
+    QCOMPARE(seen.value(QStringLiteral("tslPlayAfterClose")), QStringLiteral("false"));
+}
+
+void TestStartup::errorEscapingOpenIsReported()
+{
+    // The ordering contract broken on purpose: a main window before any store exists.
+    pretendNoInterface();
+    Window1 *window = Window1::instance();
+    QVERIFY(window);
+    QCOMPARE(m_reports.size(), 1);
+    QVERIFY2(m_reports.constFirst().startsWith(QStringLiteral("Window1.Open: NilObjectException: ")),
+             qPrintable(m_reports.constFirst()));
+    m_reports.clear();
+
+    // The error ended the Open event where it arose, and the program goes on.
+    QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.000.001"));
+    QVERIFY(window->isVisible());
+    QCOMPARE(Window1::instance(), window);
+    window->LogCommand(QStringLiteral("still here"));
+    QCOMPARE(window->Log->count(), 1);
+}
+
+void TestStartup::closingStoresCheckBoxes_data()
+{
+    QTest::addColumn<bool>("tallyStart");
+    QTest::addColumn<bool>("tallyEnable");
+    QTest::newRow("start ticked, enable unticked") << true << false;
+    QTest::newRow("start unticked, enable ticked") << false << true;
+}
+
+void TestStartup::closingStoresCheckBoxes()
+{
+    QFETCH(bool, tallyStart);
+    QFETCH(bool, tallyEnable);
+    QVERIFY(QDir().mkpath(defaultLogFolder()));
+    m_app->Event_Open();
+    Window1 *window = Window1::instance();
+    QVERIFY(window);
+    window->tallyStart->setChecked(tallyStart);
+    window->tallyEnable->setChecked(tallyEnable);
+
+    // The window closes first, then the application's Close saves what the window stored.
+    QCOMPARE(quitAndRunLoop(), 0);
+    QVERIFY(!Window1::openInstance());
+    QCOMPARE(m_boxes, QStringList());
+    QVERIFY(dailyLog(defaultLogFolder()).endsWith("\tTrigger Control Closed on VT 1\r\n"));
+
+    QVariantMap expected = firstStartDefaults(home());
+    expected.insert(QStringLiteral("tslPlay"), tallyStart);
+    expected.insert(QStringLiteral("tslEnable"), tallyEnable);
+    QCOMPARE(QJsonDocument::fromJson(readAll(prefsFile())).object(), QJsonObject::fromVariantMap(expected));
+
+    // The next start shows the same.
+    m_app = std::make_unique<TestApp>();
+    m_app->Event_Open();
+    window = Window1::instance();
+    QVERIFY(window);
+    QCOMPARE(m_boxes, QStringList());
+    QCOMPARE(window->tallyStart->isChecked(), tallyStart);
+    QCOMPARE(window->tallyEnable->isChecked(), tallyEnable);
+}
+
+void TestStartup::quitWhenPreferencesCannotBeSaved()
+{
+    pretendNoInterface();
+    m_app->Event_Open();
+    QVERIFY(Window1::instance());
+    QVERIFY(QDir(storeFolder()).removeRecursively());
+    QVERIFY(writeAll(storeFolder(), "in the way"));
+
+    // The box is shown and the application still ends.
+    QCOMPARE(quitAndRunLoop(), 0);
+    QCOMPARE(m_boxes, QStringList({QStringLiteral("Could not save preferences.")}));
+    QVERIFY(!Window1::openInstance());
+    QCOMPARE(readAll(storeFolder()), QByteArray("in the way"));
+}
+
+void TestStartup::logKeepsAtMost1500Rows()
+{
+    m_now = QDateTime(QDate(2024, 3, 5), QTime(9, 0));
+    Window1 *window = quietWindow(home() + QStringLiteral("/"));
+    QVERIFY(window);
+    QCOMPARE(Window1::LogCapacity, 1500);
+
+    for (int i = 0; i < 1499; ++i)
+        window->LogCommand(QStringLiteral("m%1").arg(i));
+    QCOMPARE(window->Log->count(), 1499);
+    window->LogCommand(QStringLiteral("m1499"));
+    QCOMPARE(window->Log->count(), 1500);
+    QVERIFY(window->Log->item(1499)->text().endsWith(QStringLiteral(" : m0")));
+
+    window->LogCommand(QStringLiteral("m1500"));
+    QCOMPARE(window->Log->count(), 1500);
+    QCOMPARE(window->Log->item(0)->text(), longTime(m_now) + QStringLiteral(" : m1500"));
+    QVERIFY(window->Log->item(1499)->text().endsWith(QStringLiteral(" : m1")));
+}
+
+void TestStartup::dailyLogLine_data()
+{
+    QTest::addColumn<QString>("msg");
+    // An invalid value: the "VTid" key is absent.
+    QTest::addColumn<QVariant>("vtId");
+    QTest::addColumn<QByteArray>("lastField");
+
+    QTest::newRow("Mark") << QStringLiteral("Mark") << QVariant(QStringLiteral("1")) << QByteArray("Mark on VT 1");
+    QTest::newRow("empty message") << QString() << QVariant(QStringLiteral("1")) << QByteArray(" on VT 1");
+    QTest::newRow("no VTid key") << QStringLiteral("Mark") << QVariant() << QByteArray("Mark on VT ");
+    QTest::newRow("numeric VTid") << QStringLiteral("Mark") << QVariant(12) << QByteArray("Mark on VT 12");
+    QTest::newRow("non-ASCII") << QStringLiteral("Señal ✓") << QVariant(QStringLiteral("2"))
+                               << QByteArray("Se\xC3\xB1" "al \xE2\x9C\x93 on VT 2");
+    // One event stays one line.
+    QTest::newRow("CR LF in message") << QStringLiteral("first\r\nsecond") << QVariant(QStringLiteral("1"))
+                                      << QByteArray("first\\r\\nsecond on VT 1");
+    QTest::newRow("tab and bell in message") << QStringLiteral("a\tb\x07") << QVariant(QStringLiteral("1"))
+                                             << QByteArray("a\\tb\\x07 on VT 1");
+    QTest::newRow("line feed in VTid") << QStringLiteral("Mark") << QVariant(QStringLiteral("1\n")) << QByteArray("Mark on VT 1\\n");
+}
+
+void TestStartup::dailyLogLine()
+{
+    QFETCH(QString, msg);
+    QFETCH(QVariant, vtId);
+    QFETCH(QByteArray, lastField);
+
+    const QString folder = home() + QStringLiteral("/logs/");
+    QVERIFY(QDir().mkpath(folder));
+    m_now = QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9));
+    Window1 *window = quietWindow(folder);
+    QVERIFY(window);
+    ModernPreferences::Preferences->mPreferences.remove(QStringLiteral("VTid"));
+    if (vtId.isValid())
+        ModernPreferences::Preferences[QStringLiteral("VTid")] = vtId;
+
+    window->LogToOTA(msg);
+
+    const QString path = folder + QStringLiteral("OnTheAirVideo Log 2024-03-05.txt");
+    const QByteArray expected = "\t2024-03-05\t" + longTime(m_now).toUtf8() + "\tTuesday\t**********\t" + lastField + "\r\n";
+    QCOMPARE(readAll(path), expected);
+    QCOMPARE(dailyLogFiles(folder).size(), 1);
+    QCOMPARE(window->Log->count(), 1);
+    QCOMPARE(window->Log->item(0)->text(), longTime(m_now) + QStringLiteral(" : Logged ") + msg + QStringLiteral(" to ") + path);
+}
+
+void TestStartup::dailyLogAcrossMidnight()
+{
+    const QString folder = home() + QStringLiteral("/logs/");
+    QVERIFY(QDir().mkpath(folder));
+    const QDateTime before(QDate(2023, 12, 31), QTime(23, 59, 59));
+    const QDateTime after(QDate(2024, 1, 1), QTime(0, 0, 0));
+    m_now = before;
+    Window1 *window = quietWindow(folder);
+    QVERIFY(window);
+
+    window->LogToOTA(QStringLiteral("Before"));
+    m_now = after;
+    window->LogToOTA(QStringLiteral("After"));
+    window->LogToOTA(QStringLiteral("After again"));
+
+    QCOMPARE(dailyLogFiles(folder), QStringList({QStringLiteral("OnTheAirVideo Log 2023-12-31.txt"),
+                                                 QStringLiteral("OnTheAirVideo Log 2024-01-01.txt")}));
+    QCOMPARE(readAll(folder + QStringLiteral("OnTheAirVideo Log 2023-12-31.txt")),
+             "\t2023-12-31\t" + longTime(before).toUtf8() + "\tSunday\t**********\tBefore on VT 1\r\n");
+    const QByteArray newDay = "\t2024-01-01\t" + longTime(after).toUtf8() + "\tMonday\t**********\t";
+    // The existing file keeps its line and gains the next at the end.
+    QCOMPARE(readAll(folder + QStringLiteral("OnTheAirVideo Log 2024-01-01.txt")),
+             newDay + "After on VT 1\r\n" + newDay + "After again on VT 1\r\n");
+    QCOMPARE(window->Log->count(), 3);
+}
+
+void TestStartup::logFolderText_data()
+{
+    QTest::addColumn<QString>("folder");
+    // Relative to the test's HOME; empty when nothing may be written anywhere.
+    QTest::addColumn<QString>("expectedFile");
+
+    QTest::newRow("folder with separator") << QStringLiteral("<home>/logs/")
+                                           << QStringLiteral("logs/OnTheAirVideo Log 2024-03-05.txt");
+    // No separator is added: the name is glued to the folder's and the file lands beside it.
+    QTest::newRow("no trailing separator") << QStringLiteral("<home>/logs")
+                                           << QStringLiteral("logsOnTheAirVideo Log 2024-03-05.txt");
+    QTest::newRow("empty folder text") << QString() << QString();
+    QTest::newRow("relative folder text") << QStringLiteral("logs/") << QString();
+    QTest::newRow("missing folder") << QStringLiteral("<home>/no such folder/") << QString();
+    QTest::newRow("file in the way") << QStringLiteral("<home>/plain.txt/") << QString();
+}
+
+void TestStartup::logFolderText()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, expectedFile);
+    folder.replace(QStringLiteral("<home>"), home());
+    QVERIFY(QDir().mkpath(home() + QStringLiteral("/logs")));
+    QVERIFY(writeAll(home() + QStringLiteral("/plain.txt"), "plain"));
+
+    m_now = QDateTime(QDate(2024, 3, 5), QTime(10, 0));
+    Window1 *window = quietWindow(folder);
+    QVERIFY(window);
+    window->LogToOTA(QStringLiteral("Mark"));
+
+    QStringList written;
+    QDirIterator files(home(), {QStringLiteral("*OnTheAirVideo Log*")}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        written.append(QDir(home()).relativeFilePath(files.next()));
+    QCOMPARE(written, expectedFile.isEmpty() ? QStringList() : QStringList({expectedFile}));
+    QCOMPARE(window->Log->count(), expectedFile.isEmpty() ? 0 : 1);
+    QCOMPARE(readAll(home() + QStringLiteral("/plain.txt")), QByteArray("plain"));
+
+    // A failed append stops nothing: the next one with a usable folder goes through.
+    window->logPath = home() + QStringLiteral("/logs/");
+    window->LogToOTA(QStringLiteral("Again"));
+    QVERIFY(readAll(home() + QStringLiteral("/logs/OnTheAirVideo Log 2024-03-05.txt")).endsWith("\tAgain on VT 1\r\n"));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], failingJoinProbeArgument) == 0)
+        return failingJoinProbe();
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_startup.moc"
