@@ -2,12 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "Brenvale.h"
 #include "FileTypes1.h"
-
-#include <QApplication>
+#include "GuardedApplication.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication application(argc, argv);
+    GuardedApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     FileTypes1::_Initialize();
     Brenvale app;
