@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
 
@@ -71,6 +72,8 @@ void About::Layout()
     // Not resizable.
     setFixedSize(388, 163);
     setVisible(false);
+    // No menu bar of its own here, but the menu's shortcuts (Close among them) act in it too.
+    addActions(MainMenuBar::instance()->FileMenu()->actions());
 }
 
 void About::CreateControls()

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "LogWatch.h"
+
+#include "Clock.h"
+#include "DailyLogFile.h"
+
+#include <QListWidget>
+
+LogWatch::LogWatch(const QListWidget *log) : m_log(log)
+{
+    restart();
+}
+
+void LogWatch::restart()
+{
+    m_start = m_log->count();
+}
+
+QStringList LogWatch::added() const
+{
+    QStringList rows;
+    for (int i = m_log->count() - m_start - 1; i >= 0; --i)
+        rows.append(textOf(m_log->item(i)->text()));
+    return rows;
+}
+
+QString LogWatch::textOf(const QString &row)
+{
+    const QString prefix = DailyLogFile::screenRow(Clock::now(), QString());
+    return row.startsWith(prefix) ? row.mid(prefix.size()) : row;
+}
