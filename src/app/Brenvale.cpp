@@ -3,6 +3,7 @@
 #include "Brenvale.h"
 
 #include "About.h"
+#include "DebugLog.h"
 #include "ErrorReport.h"
 #include "MainMenuBar.h"
 #include "ModernPreferences.h"
@@ -99,7 +100,13 @@ void Brenvale::Event_Close()
 {
     if (!ModernPreferences::Preferences)
         return;
-    if (!ModernPreferences::Preferences->Save())
+    if (ModernPreferences::Preferences->Save())
+        return;
+    // Stopped by a signal (a service manager, a logout), no one may be there to dismiss a box
+    // and the process would never end: the failure goes to the system log instead.
+    if (quitBySignal())
+        DebugLog(QStringLiteral("Could not save preferences."));
+    else
         MsgBox::show(QStringLiteral("Could not save preferences."));
 }
 

@@ -22,7 +22,11 @@ Application::Application()
         if (m_autoQuit)
             Quit(0);
     });
-    TerminationSignals::install(this, [this] { Quit(0); });
+    TerminationSignals::install(this, [this] {
+        if (!m_quitRequested)
+            m_quitBySignal = true;
+        Quit(0);
+    });
 }
 
 Application::~Application()

@@ -32,6 +32,8 @@ public:
 
     void Quit(int exitCode = 0);
     bool isQuitting() const { return m_quitRequested; }
+    // True when the quit came from SIGTERM or SIGINT: nobody may be there to answer a box.
+    bool quitBySignal() const { return m_quitBySignal; }
 
     // The location of the program's own executable file.
     QString ExecutableFile() const;
@@ -49,4 +51,5 @@ private:
 
     bool m_autoQuit = false;
     bool m_quitRequested = false;
+    bool m_quitBySignal = false;
 };

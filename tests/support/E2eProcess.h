@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// One program of an end-to-end test, run inside a network namespace with `ip netns exec`
+// (which execs the program, so the process is the program itself). Its standard output and
+// error are kept line by line while the test's event loop runs. stop() and the destructor end
+// it: SIGTERM first, SIGKILL when it does not go within the grace time.
+class E2eProcess : public QObject
+{
+    Q_OBJECT
+public:
+    explicit E2eProcess(const QString &name, QObject *parent = nullptr);
+    ~E2eProcess() override;
+
+    // `netns` empty runs the program in the caller's namespace. Returns whether it started.
+    bool start(const QString &netns, const QString &program, const QStringList &arguments,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    // Ends the program; returns whether it quit on SIGTERM with exit code 0 within graceMs.
+    bool stop(int graceMs = 5000);
+    bool isRunning() const;
+
+    const QString &name() const { return m_name; }
+    const QStringList &lines() const { return m_out; }
+    const QStringList &errorLines() const { return m_err; }
+    // Lines of standard output (or error) that contain `needle`.
+    qsizetype count(const QString &needle) const;
+    qsizetype errorCount(const QString &needle) const;
+    // Waits, running the event loop, until at least `atLeast` lines of standard output (or
+    // error) contain `needle`, the program ends or timeoutMs pass; returns whether it got there.
+    bool waitFor(const QString &needle, qsizetype atLeast = 1, int timeoutMs = 10000);
+    bool waitForError(const QString &needle, qsizetype atLeast = 1, int timeoutMs = 10000);
+    // The last lines of both streams, for failure messages.
+    QString tail(int lines = 12) const;
+
+private:
+    void collect(QProcess::ProcessChannel channel);
+
+    QString m_name;
+    QProcess m_process;
+    QByteArray m_pendingOut;
+    QByteArray m_pendingErr;
+    QStringList m_out;
+    QStringList m_err;
+};
