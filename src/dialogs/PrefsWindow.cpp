@@ -3,6 +3,7 @@
 #include "PrefsWindow.h"
 
 #include "Desktop.h"
+#include "DesignFont.h"
 #include "ErrorReport.h"
 #include "MainMenuBar.h"
 #include "ModernPreferences.h"
@@ -22,11 +23,7 @@ PrefsWindow *s_prefs = nullptr;
 QLabel *makeLabel(QWidget *parent, const QString &text, int pointSize)
 {
     auto *label = new QLabel(text, parent);
-    if (pointSize > 0) {
-        QFont font = label->font();
-        font.setPointSize(pointSize);
-        label->setFont(font);
-    }
+    label->setFont(withDesignSize(label->font(), pointSize));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
     label->setPalette(palette);
@@ -39,11 +36,7 @@ QLineEdit *makeField(QWidget *parent, const QString &hint, int pointSize)
 {
     auto *field = new QLineEdit(parent);
     field->setPlaceholderText(hint);
-    if (pointSize > 0) {
-        QFont font = field->font();
-        font.setPointSize(pointSize);
-        field->setFont(font);
-    }
+    field->setFont(withDesignSize(field->font(), pointSize));
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, QColor(0xFF, 0xFF, 0xFF));
     palette.setColor(QPalette::Text, QColor(0, 0, 0));

@@ -10,6 +10,7 @@
 #include "Clock.h"
 #include "DailyLogFile.h"
 #include "DebugLog.h"
+#include "DesignFont.h"
 #include "DisclosureTriangle.h"
 #include "ErrorReport.h"
 #include "HostNetwork.h"
@@ -80,10 +81,7 @@ private:
 QLabel *makeLabel(QWidget *parent, const QString &text, int pointSize, bool opaque)
 {
     auto *label = new QLabel(text, parent);
-    QFont font = label->font();
-    if (pointSize > 0)
-        font.setPointSize(pointSize);
-    label->setFont(font);
+    label->setFont(withDesignSize(label->font(), pointSize));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, kBlack);
     palette.setColor(QPalette::Window, kBackground);

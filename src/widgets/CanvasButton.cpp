@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "CanvasButton.h"
 
+#include "DesignFont.h"
+
 #include <QEnterEvent>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -92,9 +94,7 @@ QFont CanvasButton::captionFont() const
     font.setFamily(QStringLiteral("Helvetica"));
     font.setStyleHint(QFont::Helvetica);
     font.setBold(true);
-    if (m_textSize > 0)
-        font.setPointSizeF(static_cast<float>(m_textSize));
-    return font;
+    return withDesignSize(font, static_cast<qreal>(m_textSize));
 }
 
 QPointF CanvasButton::captionPosition(qreal gWidth, qreal gHeight, qreal captionWidth, qreal ascent)
