@@ -171,29 +171,26 @@ void PrefsWindow::_CreateControls0()
         setTabOrder(order[i], order[i + 1]);
 }
 
+QList<std::pair<QLineEdit *, QString>> PrefsWindow::keyedFields() const
+{
+    return {{chrWorksIP, QStringLiteral("chrWorksIP")},     {chrWorksIPBup, QStringLiteral("chrWorksIPBup")},
+            {motion1Name, QStringLiteral("motion1Name")},   {motion2Name, QStringLiteral("motion2Name")},
+            {AddressField, QStringLiteral("IPAddr")},       {prefLogPath, QStringLiteral("LogPath")},
+            {VTid, QStringLiteral("VTid")}};
+}
+
 void PrefsWindow::Event_Open()
 {
-    auto &prefs = ModernPreferences::Preferences;
-    chrWorksIP->setText(prefs[QStringLiteral("chrWorksIP")].toString());
-    chrWorksIPBup->setText(prefs[QStringLiteral("chrWorksIPBup")].toString());
-    motion1Name->setText(prefs[QStringLiteral("motion1Name")].toString());
-    motion2Name->setText(prefs[QStringLiteral("motion2Name")].toString());
-    AddressField->setText(prefs[QStringLiteral("IPAddr")].toString());
-    prefLogPath->setText(prefs[QStringLiteral("LogPath")].toString());
-    VTid->setText(prefs[QStringLiteral("VTid")].toString());
+    for (const auto &[field, key] : keyedFields())
+        field->setText(ModernPreferences::Preferences[key].toString());
     FileClose()->setVisible(true);
 }
 
 void PrefsWindow::Event_Close()
 {
     auto &prefs = ModernPreferences::Preferences;
-    prefs[QStringLiteral("chrWorksIP")] = chrWorksIP->text();
-    prefs[QStringLiteral("chrWorksIPBup")] = chrWorksIPBup->text();
-    prefs[QStringLiteral("motion1Name")] = motion1Name->text();
-    prefs[QStringLiteral("motion2Name")] = motion2Name->text();
-    prefs[QStringLiteral("IPAddr")] = AddressField->text();
-    prefs[QStringLiteral("LogPath")] = prefLogPath->text();
-    prefs[QStringLiteral("VTid")] = VTid->text();
+    for (const auto &[field, key] : keyedFields())
+        prefs[key] = field->text();
     if (!prefs->Save())
         MsgBox::show(QStringLiteral("Could not save preferences."));
 

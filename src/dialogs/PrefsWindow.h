@@ -4,6 +4,9 @@
 
 #include "Window.h"
 
+#include <QList>
+#include <utility>
+
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -55,4 +58,7 @@ private:
     void CreateControls();
     void _CreateControls0();
     void Event_Open();
+    // The seven fields that edit a key each, with their keys, in the order they are read
+    // and stored.
+    QList<std::pair<QLineEdit *, QString>> keyedFields() const;
 };
