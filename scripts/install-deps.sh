@@ -9,7 +9,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-jetbrains-mono fonts-urw-base35
     iproute2 util-linux dbus-daemon dbus-bin libglib2.0-bin
-    clang libclang-rt-14-dev
+    # libFuzzer and the sanitizer runtimes; llvm brings llvm-symbolizer for readable reports
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

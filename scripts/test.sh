@@ -1,11 +1,33 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Brenvale Control developers
-# Installs what is missing, builds, and runs every test inside a private network namespace.
+# Installs what is missing, builds, and runs every test inside a private network namespace;
+# then the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, and a few
+# seconds of each fuzz target (scripts/fuzz.sh runs them longer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+stage() {
+    echo "== $* ($(date +%T))"
+}
+
 scripts/install-deps.sh
+
+stage "build and test"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
 scripts/netns-run.sh ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+# Any sanitizer report fails its test: UBSan stops at the first finding, ASan always does, and
+# LeakSanitizer reports at exit with a non-zero status. The settings reach the programs the
+# tests start too.
+stage "build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRENVALE_SANITIZE=ON
+cmake --build build-asan -j"$(nproc)"
+ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1" \
+UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+    scripts/netns-run.sh ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+
+stage "fuzz targets, 5 s each"
+scripts/fuzz.sh 5
+stage "done"

@@ -152,7 +152,7 @@ void TestRemoteControl::deliversEventsAndAnswers()
     QList<Delivery> deliveries;
     RemoteControl remote;
     QVERIFY(remote.start([&](const QString &c, const QString &i) {
-        deliveries.append({c, i, QThread::currentThread() == qApp->thread()});
+        deliveries.append({c, i, QThread::currentThread() == QCoreApplication::instance()->thread()});
         return answer;
     }));
     QVERIFY(remote.isActive());
