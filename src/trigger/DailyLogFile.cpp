@@ -64,10 +64,15 @@ bool DailyLogFile::append(const QString &folder, const QString &msg, const QStri
     const QByteArray bytes = line(msg, vtId);
     QFile file(path(folder));
     // Append creates a missing file; the folder is left for the operator to provide.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return false;
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    // A disk that fills up mid-line takes part of it; that part is cut off again, so the file
+    // holds whole lines only and the next line does not run on from a broken one.
+    const qint64 sizeBefore = file.size();
+    if (file.write(bytes) != bytes.size()) {
+        file.resize(sizeBefore);
         return false;
+    }
     file.close();
     return file.error() == QFileDevice::NoError;
 }
