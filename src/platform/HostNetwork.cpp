@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "HostNetwork.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QNetworkInterface>
 
@@ -35,7 +36,14 @@ QStringList ipv4Addresses()
 {
     if (override().ipv4Addresses)
         return override().ipv4Addresses();
-    QStringList addresses;
+    // Asked for every peer message, the program's own echoes included: the kernel is asked
+    // at most once a second.
+    static QStringList addresses;
+    static QElapsedTimer age;
+    if (age.isValid() && age.elapsed() < 1000)
+        return addresses;
+    age.start();
+    addresses.clear();
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &interface : interfaces) {
         const QString address = ipv4Of(interface);

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "DailyLogFile.h"
 
+#include <limits>
+
 #include "DebugLog.h"
 
 #include <QDir>
@@ -84,8 +86,20 @@ bool DailyLogFile::isUsableFolder(const QString &folder)
 
 QString DailyLogFile::longTimeText(const QDateTime &when)
 {
-    const QLocale locale = QLocale::system();
-    return locale.toString(when, locale.timeFormat(QLocale::LongFormat));
+    // The text changes once a second, and formatting it (time zone name included) is dear on
+    // the tally path, which needs it for every row and line: it is made once per second.
+    static qint64 cachedSecond = std::numeric_limits<qint64>::min();
+    static int cachedOffset = 0;
+    static QString cachedText;
+    const qint64 second = when.toSecsSinceEpoch();
+    const int offset = when.offsetFromUtc();
+    if (second != cachedSecond || offset != cachedOffset) {
+        const QLocale locale = QLocale::system();
+        cachedText = locale.toString(when, locale.timeFormat(QLocale::LongFormat));
+        cachedSecond = second;
+        cachedOffset = offset;
+    }
+    return cachedText;
 }
 
 QString DailyLogFile::screenRow(const QDateTime &when, const QString &msg)
