@@ -10,7 +10,7 @@
 #include "MsgBox.h"
 #include "PrefsWindow.h"
 #include "RemoteControl.h"
-#include "SpecialFolders.h"
+#include "UserFolders.h"
 #include "Window1.h"
 #include "bmNoNap.h"
 
@@ -72,7 +72,7 @@ void Brenvale::Event_Open()
         prefs[QStringLiteral("motion1Name")] = QStringLiteral("motion1");
         prefs[QStringLiteral("motion2Name")] = QStringLiteral("motion2");
         prefs[QStringLiteral("IPAddr")] = QStringLiteral("10.1.13.50");
-        prefs[QStringLiteral("LogPath")] = SpecialFolders::documents() + QStringLiteral("/OnTheAir Video Logs/");
+        prefs[QStringLiteral("LogPath")] = UserFolders::documents() + QStringLiteral("/OnTheAir Video Logs/");
         prefs[QStringLiteral("VTid")] = QStringLiteral("1");
     }
     bmNoNap::token = bmNoNap::NSProcessInfo::processInfo()->beginActivityWithOptions(

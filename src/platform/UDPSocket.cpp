@@ -77,6 +77,7 @@ void UDPSocket::Connect()
     if (IsConnected())
         m_socket->close();
     m_lastErrorCode = NoError;
+    m_mayHoldUnreported = true;
     if (m_port < 0 || m_port > 65535) {
         fail(InvalidPortError, QStringLiteral("Invalid port %1").arg(m_port));
         return;
@@ -133,7 +134,11 @@ void UDPSocket::LeaveMulticastGroup(const QString &group)
 
 void UDPSocket::Poll()
 {
-    deliver();
+    // Qt reports every datagram that arrives while its notifier is on, and delivery drains the
+    // socket, which turns the notifier back on. Only when a handler left datagrams unread can
+    // one wait unreported; otherwise the 10 ms poll costs not even a system call.
+    if (m_mayHoldUnreported)
+        deliver();
 }
 
 int UDPSocket::PacketsAvailable() const
@@ -186,13 +191,17 @@ void UDPSocket::deliver()
         return;
     }
     m_delivering = true;
+    m_mayHoldUnreported = false;
     do {
         m_deliverAgain = false;
         while (PacketsAvailable() != 0) {
             const quint64 readsBefore = m_reads;
             Q_EMIT DataAvailable();
-            if (m_reads == readsBefore)
-                break; // the handler took nothing: wait for the next report
+            if (m_reads == readsBefore) {
+                // The handler took nothing: the next poll or report tries again.
+                m_mayHoldUnreported = true;
+                break;
+            }
         }
     } while (m_deliverAgain && PacketsAvailable() != 0);
     m_delivering = false;

@@ -81,5 +81,6 @@ private:
     int m_lastErrorCode = NoError;
     bool m_delivering = false;
     bool m_deliverAgain = false;
+    bool m_mayHoldUnreported = true;
     quint64 m_reads = 0;
 };

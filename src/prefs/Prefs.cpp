@@ -4,7 +4,7 @@
 
 #include "Exceptions.h"
 #include "ModernPreferences.h"
-#include "SpecialFolders.h"
+#include "UserFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,7 +43,7 @@ Prefs::Prefs(const QString &appName) : mAppName(appName) {}
 
 bool Prefs::Load()
 {
-    const QString folder = followLink(SpecialFolders::applicationSupport() + QLatin1Char('/') + mAppName);
+    const QString folder = followLink(UserFolders::applicationSupport() + QLatin1Char('/') + mAppName);
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
         throw IOException(QStringLiteral("Could not create the folder %1").arg(folder));
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "SpecialFolders.h"
+#include "UserFolders.h"
 
 #include <QDir>
 #include <QStandardPaths>
 
-namespace SpecialFolders {
+namespace UserFolders {
 
 QString applicationSupport()
 {
@@ -22,4 +22,4 @@ QString documents()
     return path;
 }
 
-} // namespace SpecialFolders
+} // namespace UserFolders

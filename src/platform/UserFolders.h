@@ -4,12 +4,12 @@
 
 #include <QString>
 
-// The framework's special folders, as they are on this desktop.
-namespace SpecialFolders {
+// The user's folders that the program uses, as they are on this desktop.
+namespace UserFolders {
 
 // "Application Support": the per-user configuration folder (XDG_CONFIG_HOME, ~/.config).
 QString applicationSupport();
 // The user's Documents folder, without a trailing separator.
 QString documents();
 
-} // namespace SpecialFolders
+} // namespace UserFolders
