@@ -13,7 +13,7 @@
 #include "PrefsWindow.h"
 #include "RelayCommand.h"
 #include "SimulatorOutput.h"
-#include "SpecialFolders.h"
+#include "UserFolders.h"
 #include "ToolProcess.h"
 #include "UDPSocket.h"
 #include "Window1.h"
@@ -58,7 +58,7 @@ enum CloseWay { CloseButton, FileCloseItem, UpdateIP };
 
 QString storeFolder()
 {
-    return SpecialFolders::applicationSupport() + QStringLiteral("/Brenvale");
+    return UserFolders::applicationSupport() + QStringLiteral("/Brenvale");
 }
 
 QString storeFile()
