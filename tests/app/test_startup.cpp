@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "TestFiles.h"
 #include "AutoDiscovery.h"
 #include "Brenvale.h"
 #include "Clock.h"
@@ -47,18 +48,6 @@ public:
     using Brenvale::Event_Close;
     using Brenvale::Event_Open;
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
 
 QStringList dailyLogFiles(const QString &folder)
 {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "TestFiles.h"
 #include "Exceptions.h"
 #include "ModernPreferences.h"
 #include "Prefs.h"
@@ -21,18 +22,6 @@
 namespace {
 
 const char saveUnderSizeLimitArgument[] = "--save-under-size-limit";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeAll(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-}
 
 QJsonObject readObject(const QString &path)
 {
