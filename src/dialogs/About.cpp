@@ -91,7 +91,7 @@ void About::_CreateControls0()
     Label4 = makeLabel(Canvas1, QString(), QRect(150, 39, 34, 20));
     Label5 = makeLabel(Canvas1, QStringLiteral("xxxx"), QRect(191, 39, 117, 20));
     Label3 = makeLabel(Canvas1, QStringLiteral("2020"), QRect(150, 57, 117, 20));
-    Label2 = makeLabel(content(), QStringLiteral("\u00A9 Brenvale Control developers"), QRect(242, 113, 117, 20));
+    Label2 = makeLabel(content(), QStringLiteral("\u00A9 Brenvale"), QRect(242, 113, 117, 20));
     Label2->setAlignment(Qt::AlignCenter);
     place(Label2, QRect(242, 113, 117, 20));
     Label6 = makeLabel(content(), QStringLiteral("brenvale.org"), QRect(20, 113, 133, 20));
