@@ -6,6 +6,7 @@
 #include "Canvas.h"
 #include "Desktop.h"
 #include "ErrorReport.h"
+#include "Label.h"
 #include "MainMenuBar.h"
 
 #include <QAction>
@@ -20,13 +21,8 @@ About *s_about = nullptr;
 
 QLabel *makeLabel(QWidget *parent, const QString &text, const QRect &geometry)
 {
-    auto *label = new QLabel(text, parent);
+    QLabel *label = ::makeLabel(parent, text);
     label->setGeometry(geometry);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
-    label->setPalette(palette);
-    label->setAutoFillBackground(false);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
     return label;
 }
 } // namespace

@@ -5,6 +5,7 @@
 #include "Desktop.h"
 #include "DesignFont.h"
 #include "ErrorReport.h"
+#include "Label.h"
 #include "MainMenuBar.h"
 #include "ModernPreferences.h"
 #include "MsgBox.h"
@@ -19,18 +20,6 @@
 
 namespace {
 PrefsWindow *s_prefs = nullptr;
-
-QLabel *makeLabel(QWidget *parent, const QString &text, int pointSize)
-{
-    auto *label = new QLabel(text, parent);
-    label->setFont(withDesignSize(label->font(), pointSize));
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
-    label->setPalette(palette);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
-    label->setFocusPolicy(Qt::NoFocus);
-    return label;
-}
 
 QLineEdit *makeField(QWidget *parent, const QString &hint, int pointSize)
 {

@@ -10,10 +10,10 @@
 #include "Clock.h"
 #include "DailyLogFile.h"
 #include "DebugLog.h"
-#include "DesignFont.h"
 #include "DisclosureTriangle.h"
 #include "ErrorReport.h"
 #include "HostNetwork.h"
+#include "Label.h"
 #include "MainMenuBar.h"
 #include "ModernPreferences.h"
 #include "MsgBox.h"
@@ -78,17 +78,14 @@ private:
     Window1 *m_window;
 };
 
-QLabel *makeLabel(QWidget *parent, const QString &text, int pointSize, bool opaque)
+// An opaque label fills its box with the window's background.
+QLabel *makeLabel(QWidget *parent, const QString &text, int designPoints, bool opaque)
 {
-    auto *label = new QLabel(text, parent);
-    label->setFont(withDesignSize(label->font(), pointSize));
+    QLabel *label = ::makeLabel(parent, text, designPoints);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, kBlack);
     palette.setColor(QPalette::Window, kBackground);
     label->setPalette(palette);
     label->setAutoFillBackground(opaque);
-    label->setTextInteractionFlags(Qt::NoTextInteraction);
-    label->setWordWrap(false);
     return label;
 }
 
