@@ -9,12 +9,13 @@
 // (a compiled AppleScript needs no executable bit); elsewhere the file is run as a program of
 // its own, so a shell script with a #! line works.
 //
-// The script is started detached and the call returns at once: the event loop never waits for
-// it and what the script does afterwards is not watched.
+// The call returns as soon as the script's program has been started: the event loop never
+// waits for the script, and what the script does afterwards is not watched. A script still
+// running when the program ends goes on running.
 namespace ScriptRunner {
 
 // Throws RuntimeException when the script cannot be started: no such file, a folder, a file
-// that may not be executed, or an exec that fails.
+// that may not be executed, or an exec that fails (a missing #! interpreter included).
 void runScript(const QString &scriptFile, const QStringList &args);
 
 } // namespace ScriptRunner
