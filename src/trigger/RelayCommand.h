@@ -25,13 +25,19 @@ public:
     // Daily-log text after sending; empty for codes that write no daily-log line (99 included).
     static QString dailyLogText(int code);
 
+    // A reply is shown and logged with at most this many of its bytes, so that one datagram
+    // (any host may send one, up to 64 KB) gives one short row and one short daily-log line.
+    static constexpr qsizetype ReplyTextLimit = 256;
+
     // One reply of the relay box.
     struct Reply
     {
-        QString text;  // the datagram's bytes as UTF-8 text
-        double value;  // the number at the start of the text, 0 when there is none
+        // The datagram's bytes as UTF-8 text; past ReplyTextLimit bytes it is cut before a
+        // whole character and " [cut N bytes]" tells how many bytes were left out.
+        QString text;
+        double value;  // the number at the start of the whole datagram, 0 when there is none
         QString row;   // "Rx message: " + text + " " + value as text
-        bool dailyLogDue; // value is exactly 1, 2 or 3: the text goes to the daily log unchanged
+        bool dailyLogDue; // value is exactly 1, 2 or 3: the text goes to the daily log as it is kept
     };
     static Reply reply(const QByteArray &data);
 };

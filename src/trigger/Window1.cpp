@@ -445,8 +445,15 @@ void Window1::TSLrx_DataAvailable()
     if (tallyEnable->isChecked() || tallyStart->isChecked())
         LogToOTA(action.dailyLogText);
     if (action.on && tallyStart->isChecked() && TallyAction::playArmed(RedTally, GreenTally)) {
-        Play();
-        LogCommand(action.playLogText);
+        // A skipped start writes no "Play from" row: nothing was started. The flags below are
+        // set all the same, since they remember the tally, not the script.
+        const TallyPlayLimit::Verdict verdict = m_tallyPlayLimit.request(Clock::now().toMSecsSinceEpoch());
+        if (!verdict.report.isEmpty())
+            DebugLog(verdict.report);
+        if (verdict.start) {
+            Play();
+            LogCommand(action.playLogText);
+        }
     }
     if (action.redTally)
         RedTally = *action.redTally;

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "TallyPlayLimit.h"
 #include "Window.h"
 
 #include <QRect>
@@ -115,4 +116,5 @@ private:
     medButton *key2on = nullptr;
     medButton *key2off = nullptr;
     QTimer *UDPpollTimer = nullptr;
+    TallyPlayLimit m_tallyPlayLimit;
 };

@@ -6,5 +6,6 @@ target_sources(brenvale_logic PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/NumberText.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RelayCommand.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TallyAction.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TallyPlayLimit.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TSLTallyPacket.cpp
 )
