@@ -115,4 +115,10 @@ private:
     medButton *key2on = nullptr;
     medButton *key2off = nullptr;
     QTimer *UDPpollTimer = nullptr;
+
+    // Whether the Open event ran through and so showed the stored log folder and check boxes,
+    // and whether the operator has set either box.
+    bool m_settingsShown = false;
+    bool m_tallyStartClicked = false;
+    bool m_tallyEnableClicked = false;
 };
