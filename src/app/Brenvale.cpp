@@ -83,6 +83,10 @@ void Brenvale::Event_Open()
 void Brenvale::lateStartup()
 {
     _MakeDefaultView();
+    // An instance that already quits has no use for the remote control, and a second one on
+    // this host must not take its name on the bus from the first.
+    if (isQuitting())
+        return;
     m_remoteControl = new RemoteControl(this);
     m_remoteControl->start([this](const QString &eventClass, const QString &eventID) {
         bool handled = false;
@@ -98,7 +102,10 @@ void Brenvale::_MakeDefaultView()
 
 void Brenvale::Event_Close()
 {
-    if (!ModernPreferences::Preferences)
+    // Standing down, this instance has changed nothing (the bind failure's box is modal and
+    // the quit follows the Open event), and the file it loaded may be another instance's, which
+    // has saved since: writing the values read at start would undo that.
+    if (!ModernPreferences::Preferences || isStandingDown())
         return;
     if (ModernPreferences::Preferences->Save())
         return;

@@ -3,6 +3,7 @@
 #include "Application.h"
 
 #include "ErrorReport.h"
+#include "MsgBox.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
@@ -23,8 +24,8 @@ Application::Application()
             Quit(0);
     });
     TerminationSignals::install(this, [this] {
-        if (!m_quitRequested)
-            m_quitBySignal = true;
+        m_quitBySignal = true;
+        MsgBox::dismissOpen();
         Quit(0);
     });
 }
@@ -50,13 +51,32 @@ void Application::Quit(int exitCode)
     if (m_quitRequested)
         return;
     m_quitRequested = true;
-    // Queued, so that the handler asking to quit finishes first and a request made before the
-    // event loop runs is not lost.
-    QTimer::singleShot(0, this, [this, exitCode] { finishQuit(exitCode); });
+    m_exitCode = exitCode;
+    // Queued, so that the handler asking to quit finishes first; during start-up run() queues
+    // it once the main event loop is about to run.
+    if (!m_starting)
+        scheduleQuit(0);
 }
 
-void Application::finishQuit(int exitCode)
+void Application::StandDown(int exitCode)
 {
+    m_standingDown = true;
+    Quit(exitCode);
+}
+
+void Application::scheduleQuit(int delayMs)
+{
+    QTimer::singleShot(delayMs, this, [this] { finishQuit(); });
+}
+
+void Application::finishQuit()
+{
+    // Carried out inside a box's loop, the Close events would run in the middle of the handler
+    // that opened the box, and ending the event loop there would end only the box's.
+    if (MsgBox::isOpen()) {
+        scheduleQuit(10);
+        return;
+    }
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
         QPointer<QWidget> guard(window);
@@ -64,17 +84,16 @@ void Application::finishQuit(int exitCode)
             ErrorReport::guarded("Window close", [&] { guard->close(); });
     }
     ErrorReport::guarded("Application Close", [this] { Event_Close(); });
-    QCoreApplication::exit(exitCode);
+    QCoreApplication::exit(m_exitCode);
 }
 
 int Application::run()
 {
-    bool opened = false;
-    ErrorReport::guarded("Application Open", [&] {
-        Event_Open();
-        opened = true;
-    });
-    (void)opened;
+    m_starting = true;
+    ErrorReport::guarded("Application Open", [this] { Event_Open(); });
     ErrorReport::guarded("Late start-up", [this] { lateStartup(); });
+    m_starting = false;
+    if (m_quitRequested)
+        scheduleQuit(0);
     return QApplication::exec();
 }

@@ -7,8 +7,10 @@
 
 // The framework's application object: version data, quit-after-last-window and the orderly
 // quit. Quit closes every window first (each runs its Close event), then raises the
-// application's Close event, then ends the event loop. A quit asked for before the event loop
-// runs takes effect as soon as it does.
+// application's Close event, then ends the event loop. The quit is carried out from the main
+// event loop once no message box is open: one asked for during start-up (in a box's loop, or
+// before the loop runs) waits until the Open event and the late start-up have finished.
+// SIGTERM and SIGINT dismiss any open box and quit the same way.
 class Application : public QObject
 {
     Q_OBJECT
@@ -31,8 +33,12 @@ public:
     void setAutoQuit(bool on) { m_autoQuit = on; }
 
     void Quit(int exitCode = 0);
+    // Quit for an instance that finds its place on this host taken at start-up: its Close
+    // event must leave state that the running instance shares (the preferences file) alone.
+    void StandDown(int exitCode = 0);
     bool isQuitting() const { return m_quitRequested; }
-    // True when the quit came from SIGTERM or SIGINT: nobody may be there to answer a box.
+    bool isStandingDown() const { return m_standingDown; }
+    // True once SIGTERM or SIGINT asked to quit: nobody may be there to answer a box.
     bool quitBySignal() const { return m_quitBySignal; }
 
     // The location of the program's own executable file.
@@ -47,9 +53,13 @@ protected:
     virtual void lateStartup() {}
 
 private:
-    void finishQuit(int exitCode);
+    void scheduleQuit(int delayMs);
+    void finishQuit();
 
     bool m_autoQuit = false;
+    bool m_starting = false;
     bool m_quitRequested = false;
     bool m_quitBySignal = false;
+    bool m_standingDown = false;
+    int m_exitCode = 0;
 };

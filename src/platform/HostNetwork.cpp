@@ -29,7 +29,14 @@ int interfaceCount()
 {
     if (override().interfaceCount)
         return override().interfaceCount();
-    return static_cast<int>(QNetworkInterface::allInterfaces().size());
+    // Only interfaces that are up: a loopback that is down carries nothing.
+    int up = 0;
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        if (interface.flags() & QNetworkInterface::IsUp)
+            ++up;
+    }
+    return up;
 }
 
 QStringList ipv4Addresses()

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-// The host's network interfaces as the program sees them: how many there are and the IPv4
+// The host's network interfaces as the program sees them: how many are up and the IPv4
 // address of each, in the platform's order. Tests may replace the view with one of their own.
 namespace HostNetwork {
 

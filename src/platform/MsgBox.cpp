@@ -2,9 +2,12 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "MsgBox.h"
 
+#include "Application.h"
 #include "DebugLog.h"
 
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace MsgBox {
 namespace {
@@ -12,6 +15,28 @@ Responder &responder()
 {
     static Responder instance;
     return instance;
+}
+
+// The boxes on screen, innermost last.
+QList<QPointer<QMessageBox>> &openBoxes()
+{
+    static QList<QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+
+// After SIGTERM or SIGINT nobody may be there to answer: a box would hold the quit forever.
+bool nobodyAnswers()
+{
+    const Application *app = Application::instance();
+    return app && app->quitBySignal();
+}
+
+int run(QMessageBox &box)
+{
+    openBoxes().append(&box);
+    const int result = box.exec();
+    openBoxes().removeAll(&box);
+    return result;
 }
 } // namespace
 
@@ -21,16 +46,41 @@ void show(const QString &text)
         responder()({text, QString(), false});
         return;
     }
+    if (nobodyAnswers()) {
+        DebugLog(text);
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
-    box.exec();
+    run(box);
 }
 
 Answer ask(const QString &text, const QString &title)
 {
     if (responder())
         return responder()({text, title, true});
+    if (nobodyAnswers()) {
+        DebugLog(text);
+        return Answer::No;
+    }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    return run(box) == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+bool isOpen()
+{
+    return !openBoxes().isEmpty();
+}
+
+void dismissOpen()
+{
+    const auto boxes = openBoxes();
+    for (const QPointer<QMessageBox> &box : boxes) {
+        if (!box)
+            continue;
+        DebugLog(box->text());
+        // A plain box as if OK was pressed, a question as if No: it acts only on Yes.
+        box->done(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok);
+    }
 }
 
 void setResponder(Responder newResponder)

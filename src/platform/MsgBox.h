@@ -17,6 +17,13 @@ void show(const QString &text);
 // A question with Yes and No buttons, the question icon and a title.
 Answer ask(const QString &text, const QString &title);
 
+// Whether a box is on screen, its handler waiting in the box's own event loop.
+bool isOpen();
+// Closes every box on screen as if it was answered: OK, or No to a question. Its text goes to
+// the system log. Once the application quits on a signal no box is shown any more: each is
+// answered so at once and its text logged.
+void dismissOpen();
+
 struct Request
 {
     QString text;

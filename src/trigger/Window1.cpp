@@ -275,6 +275,8 @@ void Window1::_CreateControls0()
     tallyEnable->setToolTip(QStringLiteral("auto enable control"));
     tallyEnable->setFocusPolicy(Qt::StrongFocus);
     setTabOrder(tallyStart, tallyEnable);
+    connect(tallyStart, &QAbstractButton::clicked, this, [this] { m_tallyStartClicked = true; });
+    connect(tallyEnable, &QAbstractButton::clicked, this, [this] { m_tallyEnableClicked = true; });
 
     playButton = makeKeyButton(area, QStringLiteral("Play"));
     playButton->setGeometry(20, 146, 90, 33);
@@ -319,21 +321,28 @@ void Window1::Event_Open()
     setHeight(200);
 
     if (HostNetwork::interfaceCount() > 0) {
-        TSLrx->setPort(8900);
-        TSLrx->Connect();
-        if (!TSLrx->JoinMulticastGroup(QStringLiteral("239.1.2.3"))) {
-            MsgBox::show(QStringLiteral("Could not join multicast group!"));
-            return;
-        }
-        RelayUDP->Connect();
+        // The peer port first. Binds are exclusive, so it is held by one instance per host: a
+        // second instance learns here that it must stand down, before it has taken the tally
+        // or relay port or sent anything.
         ChatSocket->Bind(8083);
         if (ChatSocket->LastErrorCode() != 0) {
             MsgBox::show(QStringLiteral("Error binding port."));
             if (Application *app = Application::instance())
-                app->Quit(0);
+                app->StandDown(0);
+        } else {
+            TSLrx->setPort(8900);
+            TSLrx->Connect();
+            if (!TSLrx->JoinMulticastGroup(QStringLiteral("239.1.2.3"))) {
+                // Without the tally group the program runs on without its peer socket, which
+                // must hear nothing while the box is open.
+                ChatSocket->Close();
+                MsgBox::show(QStringLiteral("Could not join multicast group!"));
+                return;
+            }
+            RelayUDP->Connect();
+            ChatSocket->Register(QStringLiteral("Brenvale"));
+            ChatSocket->UpdateMemberList();
         }
-        ChatSocket->Register(QStringLiteral("Brenvale"));
-        ChatSocket->UpdateMemberList();
     }
 
     auto &prefs = ModernPreferences::Preferences;
@@ -349,6 +358,7 @@ void Window1::Event_Open()
         tallyStart->setChecked(true);
     if (prefs[QStringLiteral("tslEnable")].toBool())
         tallyEnable->setChecked(true);
+    m_settingsShown = true;
 }
 
 void Window1::closeEvent(QCloseEvent *event)
@@ -361,8 +371,16 @@ void Window1::closeEvent(QCloseEvent *event)
 void Window1::Event_Close()
 {
     auto &prefs = ModernPreferences::Preferences;
-    prefs[QStringLiteral("tslPlay")] = tallyStart->isChecked();
-    prefs[QStringLiteral("tslEnable")] = tallyEnable->isChecked();
+    // When the Open event ended early the boxes show their design state, not the settings: a
+    // box the operator left alone then keeps its setting as stored.
+    if (m_settingsShown || m_tallyStartClicked)
+        prefs[QStringLiteral("tslPlay")] = tallyStart->isChecked();
+    if (m_settingsShown || m_tallyEnableClicked)
+        prefs[QStringLiteral("tslEnable")] = tallyEnable->isChecked();
+    // Nor did the window take its log folder then; the built-in one is a placeholder, so the
+    // closing line goes to the folder the settings name.
+    if (!m_settingsShown)
+        logPath = prefs[QStringLiteral("LogPath")].toString();
     LogToOTA(QStringLiteral("Trigger Control Closed"));
     RelayUDP->Close();
     ChatSocket->Unregister(QStringLiteral("Brenvale"));

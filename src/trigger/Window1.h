@@ -117,4 +117,10 @@ private:
     medButton *key2off = nullptr;
     QTimer *UDPpollTimer = nullptr;
     TallyPlayLimit m_tallyPlayLimit;
+
+    // Whether the Open event ran through and so showed the stored log folder and check boxes,
+    // and whether the operator has set either box.
+    bool m_settingsShown = false;
+    bool m_tallyStartClicked = false;
+    bool m_tallyEnableClicked = false;
 };
