@@ -347,6 +347,9 @@ private Q_SLOTS:
         QVERIFY(line.endsWith("\ta\\r\\nb\\tc \xc3\xa9 on VT 1\\n\r\n"));
         QCOMPARE(line.count('\t'), 5);
         QCOMPARE(line.count('\n'), 1);
+        // C1 controls (a TSL display byte 0x9B among them) and the Unicode line separators too.
+        QVERIFY(file.line(QStringLiteral("a\u0085b\u009B2J\u2028c\u2029"), QStringLiteral("1"))
+                    .endsWith("\ta\\x85b\\x9b2J\\u2028c\\u2029 on VT 1\r\n"));
     }
 
     void weekdays()
