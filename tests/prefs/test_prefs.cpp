@@ -18,6 +18,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,8 +63,11 @@ private Q_SLOTS:
     void loadResult();
     void unusableContentIsReplacedByNextSave_data();
     void unusableContentIsReplacedByNextSave();
+    void rejectedFileIsKeptBeforeItIsReplaced();
+    void rejectedFileThatCannotBeKeptIsNotReplaced();
     void unreadableLocationThrows_data();
     void unreadableLocationThrows();
+    void fifoAtThePathIsRefusedAtOnce();
     void foreignMembersAndTypesSurviveSave();
     void savedFileFormat();
     void failedSaveReportsFalse_data();
@@ -75,6 +80,7 @@ private Q_SLOTS:
 private:
     QString storeFolder() const { return m_home->path() + QStringLiteral("/.config/Brenvale"); }
     QString prefsFile() const { return storeFolder() + QStringLiteral("/Brenvale.prefs"); }
+    QString rejectedFile() const { return prefsFile() + QStringLiteral(".rejected"); }
     Prefs &store() { return *ModernPreferences::Preferences.get(); }
 
     std::unique_ptr<QTemporaryDir> m_home;
@@ -235,6 +241,49 @@ void TestPrefs::unusableContentIsReplacedByNextSave()
     QCOMPARE(store()[QStringLiteral("VTid")].toString(), QStringLiteral("1"));
 }
 
+void TestPrefs::rejectedFileIsKeptBeforeItIsReplaced()
+{
+    // The operator's settings with one byte that is not UTF-8.
+    const QByteArray first = "{\"IPAddr\":\"10.1.13.9\",\"VTid\":\"3\xff\"}";
+    QVERIFY(QDir().mkpath(storeFolder()));
+    QVERIFY(writeAll(prefsFile(), first));
+    QCOMPARE(store().Load(), false);
+    QVERIFY(!QFileInfo::exists(rejectedFile()));
+
+    store()[QStringLiteral("VTid")] = QStringLiteral("1");
+    QVERIFY(store().Save());
+    QCOMPARE(readAll(rejectedFile()), first);
+    QCOMPARE(readObject(prefsFile()), QJsonObject({{QStringLiteral("VTid"), QStringLiteral("1")}}));
+
+    // The newest rejected file takes the place of an older one...
+    const QByteArray second = R"([{"VTid":"4"}])";
+    QVERIFY(writeAll(prefsFile(), second));
+    ModernPreferences::Initialise(QStringLiteral("Brenvale"));
+    QCOMPARE(store().Load(), false);
+    QVERIFY(store().Save());
+    QCOMPARE(readAll(rejectedFile()), second);
+
+    // ...and a file that loads leaves it alone.
+    ModernPreferences::Initialise(QStringLiteral("Brenvale"));
+    QVERIFY(store().Load());
+    store()[QStringLiteral("VTid")] = QStringLiteral("2");
+    QVERIFY(store().Save());
+    QCOMPARE(readAll(rejectedFile()), second);
+}
+
+void TestPrefs::rejectedFileThatCannotBeKeptIsNotReplaced()
+{
+    const QByteArray content = "{\"VTid\":\"3\xff\"}";
+    QVERIFY(QDir().mkpath(storeFolder()));
+    QVERIFY(writeAll(prefsFile(), content));
+    QVERIFY(QDir().mkpath(rejectedFile())); // in the way
+    QCOMPARE(store().Load(), false);
+    store()[QStringLiteral("VTid")] = QStringLiteral("1");
+
+    QCOMPARE(store().Save(), false);
+    QCOMPARE(readAll(prefsFile()), content);
+}
+
 void TestPrefs::unreadableLocationThrows_data()
 {
     QTest::addColumn<bool>("folderIsFile");
@@ -255,6 +304,17 @@ void TestPrefs::unreadableLocationThrows()
 
     QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
     QCOMPARE(store().mPreferences, QVariantMap({{QStringLiteral("VTid"), QStringLiteral("2")}}));
+}
+
+void TestPrefs::fifoAtThePathIsRefusedAtOnce()
+{
+    QVERIFY(QDir().mkpath(storeFolder()));
+    QCOMPARE(::mkfifo(QFile::encodeName(prefsFile()).constData(), 0600), 0);
+    // Reading the FIFO would wait for a writer for ever; the alarm ends the test instead.
+    ::alarm(30);
+    QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
+    ::alarm(0);
+    QVERIFY(store().mPreferences.isEmpty());
 }
 
 void TestPrefs::foreignMembersAndTypesSurviveSave()
