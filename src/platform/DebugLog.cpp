@@ -8,7 +8,12 @@
 
 QString escapeControlCharacters(const QString &text)
 {
-    const auto needsEscape = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; };
+    // C0, DEL and C1 (NEL and CSI among them), and the two Unicode separators: every character
+    // a terminal or a text reader may take as a line break or a control sequence.
+    const auto needsEscape = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0x2028 || u == 0x2029;
+    };
     if (std::none_of(text.cbegin(), text.cend(), needsEscape))
         return text;
 
@@ -28,6 +33,10 @@ QString escapeControlCharacters(const QString &text)
             break;
         case '\t':
             out.append(QLatin1String("\\t"));
+            break;
+        case 0x2028:
+        case 0x2029:
+            out.append(QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0')));
             break;
         default:
             out.append(QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')));

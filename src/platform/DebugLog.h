@@ -8,6 +8,7 @@
 // Control characters in the message are escaped so that one call stays one line.
 void DebugLog(const QString &message);
 
-// One event, one line: CR, LF and TAB become \r, \n and \t, the other C0 control characters
-// and DEL become \xNN; everything else is left as it is.
+// One event, one line: CR, LF and TAB become \r, \n and \t, the other C0 control characters,
+// DEL and the C1 control characters become \xNN, the line and paragraph separators U+2028 and
+// U+2029 become \u2028 and \u2029; everything else is left as it is.
 QString escapeControlCharacters(const QString &text);

@@ -3,7 +3,9 @@
 #include "UDPSocket.h"
 
 #include "HostNetwork.h"
+#include "SocketOptions.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QNetworkDatagram>
@@ -90,6 +92,7 @@ void UDPSocket::Connect()
         qCDebug(lcNet) << "bind" << m_port << "failed:" << m_socket->errorString();
         return;
     }
+    SocketOptions::enlargeReceiveBuffer(m_socket->socketDescriptor(), ReceiveBufferBytes);
     applyMulticastOptions();
 }
 
@@ -192,9 +195,19 @@ void UDPSocket::deliver()
     }
     m_delivering = true;
     m_mayHoldUnreported = false;
+    const quint64 readsAtStart = m_reads;
+    QElapsedTimer batchTime;
+    batchTime.start();
+    const auto batchDone
+        = [&] { return m_reads - readsAtStart >= quint64(BatchDatagrams) || batchTime.hasExpired(BatchTimeMs); };
+    bool batchFull = false;
     do {
         m_deliverAgain = false;
         while (PacketsAvailable() != 0) {
+            if (batchDone()) {
+                batchFull = true;
+                break;
+            }
             const quint64 readsBefore = m_reads;
             Q_EMIT DataAvailable();
             if (m_reads == readsBefore) {
@@ -203,6 +216,22 @@ void UDPSocket::deliver()
                 break;
             }
         }
-    } while (m_deliverAgain && PacketsAvailable() != 0);
+    } while (!batchFull && m_deliverAgain && PacketsAvailable() != 0);
     m_delivering = false;
+    if (batchFull) {
+        // Back to the loop with datagrams still waiting. Qt's notifier may be off (a report
+        // that came while a handler ran a nested loop turns it off until the next read), so
+        // the rest is asked for explicitly, once, behind whatever the loop holds by now.
+        m_mayHoldUnreported = true;
+        if (!m_continuationQueued) {
+            m_continuationQueued = true;
+            QMetaObject::invokeMethod(this, &UDPSocket::continueDelivery, Qt::QueuedConnection);
+        }
+    }
+}
+
+void UDPSocket::continueDelivery()
+{
+    m_continuationQueued = false;
+    deliver();
 }

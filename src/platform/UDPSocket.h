@@ -15,6 +15,11 @@ class QUdpSocket;
 // until the next report, so a socket never spins. Delivery does not nest: a report that comes
 // while a handler runs (a modal box's nested event loop, say) is taken up by the running
 // delivery once the handler returns.
+//
+// One delivery hands over a bounded batch (BatchDatagrams reads or BatchTime, whichever comes
+// first) and then returns to the event loop, so a steady stream on one socket cannot starve
+// the other sockets, the timers, the window or a signal. What is left is taken up by a queued
+// call on the next pass of the loop (and by Qt's report or Poll(), whichever comes first).
 class UDPSocket : public QObject
 {
     Q_OBJECT
@@ -37,6 +42,12 @@ public:
         InvalidPortError = 107,
         OutOfMemoryError = 108,
     };
+
+    static constexpr int BatchDatagrams = 64;
+    static constexpr int BatchTimeMs = 5;
+    // Asked of the kernel for every bound socket: a burst the loop has not yet caught up with
+    // waits in the socket rather than being dropped.
+    static constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
 
     explicit UDPSocket(QObject *parent = nullptr);
     ~UDPSocket() override;
@@ -71,6 +82,7 @@ Q_SIGNALS:
 
 private:
     void deliver();
+    void continueDelivery();
     void applyMulticastOptions();
     void fail(int code, const QString &message);
 
@@ -82,5 +94,6 @@ private:
     bool m_delivering = false;
     bool m_deliverAgain = false;
     bool m_mayHoldUnreported = true;
+    bool m_continuationQueued = false;
     quint64 m_reads = 0;
 };

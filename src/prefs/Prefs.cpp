@@ -2,8 +2,10 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "Prefs.h"
 
+#include "DebugLog.h"
 #include "Exceptions.h"
 #include "ModernPreferences.h"
+#include "RegularFile.h"
 #include "UserFolders.h"
 
 #include <QDir>
@@ -51,10 +53,14 @@ bool Prefs::Load()
     QFile file(mPreferencesFile);
     if (!file.exists())
         return false;
-    if (!file.open(QIODevice::ReadOnly))
-        throw IOException(QStringLiteral("Could not read %1: %2").arg(mPreferencesFile, file.errorString()));
-    QByteArray text = file.readAll();
+    // A FIFO or a device at the path would hold start-up (or never end): only a regular file
+    // is read, anything else is as unreadable as a file without permission.
+    const QString failure = RegularFile::open(file, QIODevice::ReadOnly);
+    if (!failure.isEmpty())
+        throw IOException(QStringLiteral("Could not read %1: %2").arg(mPreferencesFile, failure));
+    const QByteArray content = file.readAll();
     file.close();
+    QByteArray text = content;
     if (text.startsWith("\xEF\xBB\xBF"))
         text.remove(0, 3);
 
@@ -66,8 +72,12 @@ bool Prefs::Load()
         qCWarning(lcPrefs) << "ignoring" << mPreferencesFile << ":"
                            << (error.error != QJsonParseError::NoError ? error.errorString()
                                                                         : QStringLiteral("not a JSON object"));
+        // The next save replaces it with what is in memory (the defaults, as a rule); one bad
+        // byte must not cost the operator every setting, so it is kept until then.
+        m_rejectedContent = content;
         return false;
     }
+    m_rejectedContent.reset();
     mPreferences = document.object().toVariantMap();
     return true;
 }
@@ -77,6 +87,8 @@ bool Prefs::Save()
     if (mPreferencesFile.isEmpty())
         return false;
     const QByteArray text = QJsonDocument(QJsonObject::fromVariantMap(mPreferences)).toJson(QJsonDocument::Compact);
+    if (!keepRejectedFile())
+        return false;
 
     // Written beside the old file and renamed over it, so a crash or a full disk mid-save
     // leaves the old settings whole. A symbolic link is followed to the file it names.
@@ -90,6 +102,26 @@ bool Prefs::Save()
         file.cancelWriting();
         return false;
     }
+    return true;
+}
+
+bool Prefs::keepRejectedFile()
+{
+    if (!m_rejectedContent)
+        return true;
+    // Beside the file it was, under one fixed name: the newest rejected file is the one kept.
+    const QString keptAs = mPreferencesFile + QStringLiteral(".rejected");
+    QSaveFile kept(keptAs);
+    if (!kept.open(QIODevice::WriteOnly) || kept.write(*m_rejectedContent) != m_rejectedContent->size()
+        || !kept.commit()) {
+        // Replacing the rejected file now would lose it: this save fails instead.
+        DebugLog(
+            QStringLiteral("Could not keep the rejected preferences file as %1: %2").arg(keptAs, kept.errorString()));
+        kept.cancelWriting();
+        return false;
+    }
+    DebugLog(QStringLiteral("The rejected preferences file %1 was kept as %2").arg(mPreferencesFile, keptAs));
+    m_rejectedContent.reset();
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <optional>
+
 // The preferences store: text keys to dynamically typed values, kept as one JSON object in
 // "<Application Support>/<appName>/<appName>.prefs". Values keep the JSON type they had in the
 // file; the program itself stores text and Booleans.
@@ -48,6 +50,11 @@ public:
     QVariantMap mPreferences;
 
 private:
+    // Writes the content of a file the last Load rejected beside it, before a save replaces
+    // it; false when that failed.
+    bool keepRejectedFile();
+
     QString mAppName;
     QString mPreferencesFile;
+    std::optional<QByteArray> m_rejectedContent;
 };

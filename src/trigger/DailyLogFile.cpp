@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "DebugLog.h"
+#include "RegularFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,8 +66,9 @@ bool DailyLogFile::append(const QString &folder, const QString &msg, const QStri
         return false;
     const QByteArray bytes = line(msg, vtId);
     QFile file(path(folder));
-    // Append creates a missing file; the folder is left for the operator to provide.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    // Append creates a missing file; the folder is left for the operator to provide. Anything
+    // but a regular file at the path (a FIFO would hold the write) fails like a missing folder.
+    if (!RegularFile::open(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered).isEmpty())
         return false;
     // A disk that fills up mid-line takes part of it; that part is cut off again, so the file
     // holds whole lines only and the next line does not run on from a broken one.

@@ -18,6 +18,8 @@
 
 #include <cmath>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -419,6 +421,9 @@ private Q_SLOTS:
         QVERIFY(line.endsWith("\ta\\r\\nb\\tc \xc3\xa9 on VT 1\\n\r\n"));
         QCOMPARE(line.count('\t'), 5);
         QCOMPARE(line.count('\n'), 1);
+        // C1 controls (a TSL display byte 0x9B among them) and the Unicode line separators too.
+        QVERIFY(file.line(QStringLiteral("a\u0085b\u009B2J\u2028c\u2029"), QStringLiteral("1"))
+                    .endsWith("\ta\\x85b\\x9b2J\\u2028c\\u2029 on VT 1\r\n"));
     }
 
     void weekdays()
@@ -452,6 +457,18 @@ private Q_SLOTS:
         existing.close();
         QVERIFY(before.append(folder, QString(), QStringLiteral("2")));
         QCOMPARE(readAll(before.path(folder)), "earlier\r\n" + before.line(QString(), QStringLiteral("2")));
+    }
+
+    void appendRefusesAFifo()
+    {
+        QTemporaryDir dir;
+        const DailyLogFile file(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+        const QString folder = dir.path() + QLatin1Char('/');
+        QCOMPARE(::mkfifo(QFile::encodeName(file.path(folder)).constData(), 0600), 0);
+        // Opening it for writing would wait for a reader; the alarm ends the test instead.
+        ::alarm(30);
+        QVERIFY(!file.append(folder, s("x"), s("1")));
+        ::alarm(0);
     }
 
     void appendFailures_data()
