@@ -531,14 +531,16 @@ void Window1::ChatSocket_ReceivedMessage(const QString &from, qint32 command, co
 
 void Window1::ChatSocket_MemberJoined(const QString &address)
 {
-    if (address.compare(ChatSocket->LocalAddress(), Qt::CaseInsensitive) == 0 || Members.contains(address))
+    // Our own announcement comes back from the address of whichever interface the group's route
+    // takes, so every address of the host counts as ours.
+    if (HostNetwork::ipv4Addresses().contains(address, Qt::CaseInsensitive) || Members.contains(address))
         return;
     LogCommand(address + QStringLiteral(" Joined Group"));
 }
 
 void Window1::ChatSocket_MemberLeft(const QString &address)
 {
-    if (address == ChatSocket->LocalAddress())
+    if (HostNetwork::ipv4Addresses().contains(address))
         return;
     Members.removeOne(address);
     LogCommand(address + QStringLiteral(" Left Group"));
