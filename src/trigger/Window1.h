@@ -15,6 +15,7 @@ class QLabel;
 class QListWidget;
 class QPainter;
 class QTimer;
+class PeerBoxes;
 class Rectangle;
 class UDPSocket;
 class largeButton;
@@ -115,4 +116,6 @@ private:
     medButton *key2on = nullptr;
     medButton *key2off = nullptr;
     QTimer *UDPpollTimer = nullptr;
+    // The boxes of peer messages, shown from the event loop, never inside the receive pass.
+    PeerBoxes *m_peerBoxes = nullptr;
 };
