@@ -2,7 +2,14 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "AutoDiscovery.h"
 
-AutoDiscovery::AutoDiscovery(QObject *parent) : EasyUDPSocket(parent) {}
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcGroupMsg)
+
+AutoDiscovery::AutoDiscovery(QObject *parent, PeerReassembler::Clock clock)
+    : EasyUDPSocket(parent, std::move(clock))
+{
+}
 
 AutoDiscovery::~AutoDiscovery()
 {
@@ -54,10 +61,11 @@ void AutoDiscovery::handleReceivedMessage(const QString &from, qint32 command, c
 {
     switch (command) {
     case CommandRequestMembers:
-        SendMessageToIndividual(from, CommandMemberJoined, QByteArray());
+        answerRollCall(from);
         break;
     case CommandMemberJoined:
-        mMembers.append(from);
+        if (mMembers.size() < MaxMembers && !mMembers.contains(from))
+            mMembers.append(from);
         Q_EMIT MemberJoined(from);
         break;
     case CommandMemberLeft:
@@ -67,4 +75,20 @@ void AutoDiscovery::handleReceivedMessage(const QString &from, qint32 command, c
         Q_EMIT ReceivedMessage(from, command, data);
         break;
     }
+}
+
+void AutoDiscovery::answerRollCall(const QString &from)
+{
+    const qint64 now = clockNow();
+    while (!mAnsweredOrder.empty() && now - mAnsweredOrder.front().first >= RollCallAnswerIntervalMs) {
+        mAnswered.remove(mAnsweredOrder.front().second);
+        mAnsweredOrder.pop_front();
+    }
+    if (mAnswered.contains(from) || mAnswered.size() >= MaxRollCallAnswersPerInterval) {
+        qCDebug(lcGroupMsg) << "roll call from" << from << "not answered again so soon";
+        return;
+    }
+    mAnswered.insert(from);
+    mAnsweredOrder.emplace_back(now, from);
+    SendMessageToIndividual(from, CommandMemberJoined, QByteArray());
 }

@@ -9,7 +9,10 @@
 #include <QEventLoop>
 #include <QTimer>
 
-EasyUDPSocket::EasyUDPSocket(QObject *parent) : UDPSocket(parent)
+EasyUDPSocket::EasyUDPSocket(QObject *parent, PeerReassembler::Clock clock)
+    : UDPSocket(parent),
+      m_clock(clock ? std::move(clock) : PeerReassembler::Clock(&PeerReassembler::steadyMilliseconds)),
+      mBuffers(PeerReassembler::Limits(), m_clock)
 {
     connect(this, &UDPSocket::DataAvailable, this, &EasyUDPSocket::dataAvailable);
     connect(this, &UDPSocket::Error, this, &EasyUDPSocket::socketError);
@@ -39,14 +42,17 @@ QByteArray EasyUDPSocket::CreatePacket(qint32 command, const QByteArray &data)
 
 void EasyUDPSocket::dataAvailable()
 {
-    // Every datagram already queued joins its sender's bytes before the first message is cut,
-    // so a message split over datagrams that arrived together is delivered in one go.
-    do {
+    // The datagrams already queued join their senders' bytes before the first message is cut,
+    // so a message split over datagrams that arrived together is delivered in one go. A batch
+    // is bounded, so a flood cannot keep the loop here; what is left raises the next report.
+    for (int read = 0; read < DatagramsPerBatch; ++read) {
         const Datagram datagram = UDPSocket::Read();
         if (datagram.Address.isEmpty())
             break;
         mBuffers.append(datagram.Address, datagram.Data);
-    } while (PacketsAvailable() != 0);
+        if (PacketsAvailable() == 0)
+            break;
+    }
     ProcessData();
 }
 

@@ -23,8 +23,13 @@ class EasyUDPSocket : public UDPSocket
 public:
     // Modulus of the group-name hash.
     static constexpr qint64 HashBins = 16777216;
+    // Datagrams read per report before their messages are cut and the loop gets its turn
+    // again; the rest wait for the next report.
+    static constexpr int DatagramsPerBatch = 16;
 
-    explicit EasyUDPSocket(QObject *parent = nullptr);
+    // `clock` (milliseconds, never going back) times what the socket holds back; the steady
+    // clock when none is given.
+    explicit EasyUDPSocket(QObject *parent = nullptr, PeerReassembler::Clock clock = {});
     ~EasyUDPSocket() override;
 
     // These always throw RuntimeException; nothing is read or sent.
@@ -57,6 +62,10 @@ public:
     static QString HashGroupNameToIP(const QString &group);
     static bool IsClassDAddress(const QString &group);
 
+    // True while received messages are being handed on: a handler runs inside the receive
+    // pass, which must not wait on anything modal.
+    bool IsReceiving() const { return mBuffers.isProcessing(); }
+
 Q_SIGNALS:
     void Error(int code);
     void ReceivedMessage(const QString &from, qint32 command, const QByteArray &data);
@@ -64,6 +73,7 @@ Q_SIGNALS:
 protected:
     // Where each complete message ends up when no wait claims it; raises ReceivedMessage.
     virtual void handleReceivedMessage(const QString &from, qint32 command, const QByteArray &data);
+    qint64 clockNow() const { return m_clock(); }
 
 private:
     void dataAvailable();
@@ -72,6 +82,7 @@ private:
     void CheckForSingleMessage(const QString &from, const MessagePacket &message);
     bool WaitingForThisMessage(qint32 command, const QByteArray &data, const QString &from);
 
+    PeerReassembler::Clock m_clock;
     PeerReassembler mBuffers;
     QByteArray mCommandResponse;
     QString mMessageFrom;

@@ -51,11 +51,15 @@ QStringList ipv4Addresses()
         return addresses;
     age.start();
     addresses.clear();
+    // Every IPv4 address of every interface: the echo of a group message carries the address
+    // the route picked, which need not be an interface's first.
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &interface : interfaces) {
-        const QString address = ipv4Of(interface);
-        if (!address.isEmpty())
-            addresses.append(address);
+        const auto entries = interface.addressEntries();
+        for (const QNetworkAddressEntry &entry : entries) {
+            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
+                addresses.append(entry.ip().toString());
+        }
     }
     return addresses;
 }

@@ -17,6 +17,8 @@ struct View
 };
 
 int interfaceCount();
+// Every IPv4 address of every interface, in the platform's order; the kernel is asked at
+// most once a second.
 QStringList ipv4Addresses();
 // The first IPv4 address of an interface that is up and not loopback, else 127.0.0.1.
 QString primaryIPv4Address();

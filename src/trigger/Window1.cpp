@@ -17,6 +17,7 @@
 #include "MainMenuBar.h"
 #include "ModernPreferences.h"
 #include "MsgBox.h"
+#include "PeerBoxes.h"
 #include "PrefsWindow.h"
 #include "Rectangle.h"
 #include "RelayCommand.h"
@@ -228,6 +229,7 @@ void Window1::_CreateControls0()
             handled("Window1.ChatSocket_ReceivedMessage", [this](const QString &from, qint32 command, const QByteArray &data) {
                 ChatSocket_ReceivedMessage(from, command, data);
             }));
+    m_peerBoxes = new PeerBoxes([this] { return ChatSocket->IsReceiving(); }, this);
 
     TSLrx = new UDPSocket(this);
     TSLrx->setPort(8900);
@@ -544,7 +546,7 @@ void Window1::ChatSocket_ReceivedMessage(const QString &from, qint32 command, co
         return;
     }
     if (command != 21) {
-        MsgBox::show(QString::fromUtf8(data));
+        m_peerBoxes->show(from, QString::fromUtf8(data));
         return;
     }
     if (QString::fromUtf8(data).compare(QLatin1String("Enabled"), Qt::CaseInsensitive) == 0 && Enabled) {
@@ -556,14 +558,16 @@ void Window1::ChatSocket_ReceivedMessage(const QString &from, qint32 command, co
 
 void Window1::ChatSocket_MemberJoined(const QString &address)
 {
-    if (address.compare(ChatSocket->LocalAddress(), Qt::CaseInsensitive) == 0 || Members.contains(address))
+    // Our own announcement comes back from the address of whichever interface the group's route
+    // takes, so every address of the host counts as ours.
+    if (HostNetwork::ipv4Addresses().contains(address, Qt::CaseInsensitive) || Members.contains(address))
         return;
     LogCommand(address + QStringLiteral(" Joined Group"));
 }
 
 void Window1::ChatSocket_MemberLeft(const QString &address)
 {
-    if (address == ChatSocket->LocalAddress())
+    if (HostNetwork::ipv4Addresses().contains(address))
         return;
     Members.removeOne(address);
     LogCommand(address + QStringLiteral(" Left Group"));

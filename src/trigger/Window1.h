@@ -16,6 +16,7 @@ class QLabel;
 class QListWidget;
 class QPainter;
 class QTimer;
+class PeerBoxes;
 class Rectangle;
 class UDPSocket;
 class largeButton;
@@ -123,4 +124,7 @@ private:
     bool m_settingsShown = false;
     bool m_tallyStartClicked = false;
     bool m_tallyEnableClicked = false;
+
+    // The boxes of peer messages, shown from the event loop, never inside the receive pass.
+    PeerBoxes *m_peerBoxes = nullptr;
 };
