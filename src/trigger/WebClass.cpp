@@ -7,30 +7,23 @@
 #include "Exceptions.h"
 #include "Window1.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QCoreApplication>
 #include <QScopeGuard>
 #include <QUrl>
 
-WebClass::WebClass(QNetworkAccessManager *manager, QObject *parent) : QObject(parent), m_manager(manager) {}
+WebClass::WebClass(HttpClient *client, QObject *parent) : QObject(parent), m_client(client) {}
 
 WebClass::~WebClass()
 {
-    if (m_reply)
-        m_reply->abort();
+    Disconnect();
 }
 
-QNetworkAccessManager *WebClass::sharedManager()
+HttpClient *WebClass::sharedClient()
 {
-    static QNetworkAccessManager *manager = [] {
-        auto *created = new QNetworkAccessManager();
-        created->setProxy(QNetworkProxy::NoProxy);
-        created->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-        return created;
-    }();
-    return manager;
+    static QPointer<HttpClient> client;
+    if (!client)
+        client = new HttpClient(QCoreApplication::instance());
+    return client;
 }
 
 void WebClass::SetRequestContent(const QByteArray &content, const QString &mimeType)
@@ -44,41 +37,36 @@ void WebClass::Send(const QString &method, const QString &url, int timeoutSecond
     const QUrl target(url, QUrl::StrictMode);
     if (!target.isValid() || target.host().isEmpty() || target.scheme() != QLatin1String("http"))
         throw RuntimeException(QStringLiteral("Invalid URL \"%1\"").arg(url));
-
-    QNetworkRequest request(target);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, m_mimeType);
-    request.setTransferTimeout(timeoutSeconds * 1000);
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    m_reply = m_manager->sendCustomRequest(request, method.toLatin1(), m_content);
-    if (!m_reply)
+    if (!m_client)
         throw RuntimeException(QStringLiteral("Could not start the request to %1").arg(url));
-    connect(m_reply, &QNetworkReply::finished, this, [this] { ErrorReport::guarded("WebClass", [this] { finished(); }); });
+
+    const HttpClient::Request request {
+        method.toLatin1(), target.toEncoded(), m_mimeType.toLatin1(), m_content, std::chrono::seconds(timeoutSeconds)};
+    m_url = target.toString();
+    m_request = m_client->start(request, [this](const HttpClient::Outcome &outcome) {
+        ErrorReport::guarded("WebClass", [this, &outcome] { finished(outcome); });
+    });
+    // Nobody holds a started connection: it goes after its outcome, or with the client.
+    if (!parent())
+        setParent(m_client);
 }
 
 void WebClass::Disconnect()
 {
-    if (m_reply) {
-        m_reply->abort();
-        m_reply->deleteLater();
-    }
+    if (m_request && m_client)
+        m_client->cancel(m_request);
+    m_request = 0;
 }
 
-void WebClass::finished()
+void WebClass::finished(const HttpClient::Outcome &outcome)
 {
-    QNetworkReply *reply = m_reply;
-    if (!reply)
-        return;
+    m_request = 0;
     // Whatever happens in the handlers, this connection is done.
-    const auto cleanUp = qScopeGuard([this, reply] {
-        reply->deleteLater();
-        deleteLater();
-    });
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid()) {
-        Event_ContentReceived(reply->url().toString(), status.toInt(), reply->readAll());
-        return;
-    }
-    Event_Error(reply->errorString());
+    const auto cleanUp = qScopeGuard([this] { deleteLater(); });
+    if (outcome.answered)
+        Event_ContentReceived(m_url, outcome.status, outcome.content);
+    else
+        Event_Error(outcome.error);
 }
 
 void WebClass::Event_ContentReceived(const QString &, int, const QByteArray &content)

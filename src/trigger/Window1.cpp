@@ -664,8 +664,8 @@ void Window1::chrWorksCommand(const QString &cmd, const QString &key)
     const QString motion = ChrWorksBody::motionName(prefs[*motionKey].value(), key);
     const QByteArray body = ChrWorksBody::body(*action, motion);
 
-    auto *mainConnection = new WebClass(WebClass::sharedManager());
-    auto *backupConnection = new WebClass(WebClass::sharedManager());
+    auto *mainConnection = new WebClass(WebClass::sharedClient());
+    auto *backupConnection = new WebClass(WebClass::sharedClient());
     const QString contentType = QStringLiteral("application/json");
     mainConnection->SetRequestContent(body, contentType);
     backupConnection->SetRequestContent(body, contentType);
