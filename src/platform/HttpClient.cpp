@@ -13,6 +13,7 @@
 #include <climits>
 
 namespace {
+constexpr const char *kAcceptedEncodings = "zstd, br, gzip, deflate";
 // Far more than any answer's status line and header fields; the rest of a longer head is not read.
 constexpr qsizetype headCap = 16 * 1024;
 } // namespace
@@ -162,11 +163,22 @@ quint64 HttpClient::start(const Request &request, Handler handler)
     if (curl_url_set(transfer->url, CURLUPART_URL, request.url.constData(), 0) != CURLUE_OK)
         throw RuntimeException(QStringLiteral("Invalid URL \"%1\"").arg(QString::fromUtf8(request.url)));
 
-    // No Accept line and no waiting for "100 Continue": the server gets the request as a
-    // plain client sends it. An empty type takes away libcurl's default form type.
+    // The header lines, in their order, that the graphics servers have always been sent; no
+    // Accept line of libcurl's own and no waiting for "100 Continue". An empty type takes away
+    // libcurl's default form type.
     const QByteArray type
         = request.contentType.isEmpty() ? QByteArray("Content-Type:") : "Content-Type: " + request.contentType;
-    for (const QByteArray &line : {type, QByteArray("Accept:"), QByteArray("Expect:")}) {
+    const QByteArray lines[] = {
+        type,
+        "Content-Length: " + QByteArray::number(request.content.size()),
+        QByteArray("Connection: Keep-Alive"),
+        QByteArray("Accept-Encoding: ") + kAcceptedEncodings,
+        QByteArray("Accept-Language: en,*"),
+        QByteArray("User-Agent: Mozilla/5.0"),
+        QByteArray("Accept:"),
+        QByteArray("Expect:"),
+    };
+    for (const QByteArray &line : lines) {
         curl_slist *headers = curl_slist_append(transfer->headers, line.constData());
         if (!headers)
             throw RuntimeException(QStringLiteral("Could not set up the request"));
@@ -193,7 +205,8 @@ quint64 HttpClient::start(const Request &request, Handler handler)
     set(CURLOPT_FRESH_CONNECT, 1L);
     set(CURLOPT_FORBID_REUSE, 1L);
     set(CURLOPT_TIMEOUT_MS, long(request.timeout.count()));
-    set(CURLOPT_USERAGENT, "Mozilla/5.0");
+    // Answers in any of the offered encodings are unpacked before the cap counts them.
+    set(CURLOPT_ACCEPT_ENCODING, kAcceptedEncodings);
     set(CURLOPT_HTTPHEADER, transfer->headers);
     set(CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(transfer->content.size()));
     set(CURLOPT_POSTFIELDS, transfer->content.constData());
