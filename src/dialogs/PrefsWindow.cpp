@@ -25,7 +25,7 @@ QLineEdit *makeField(QWidget *parent, const QString &hint, int pointSize)
 {
     auto *field = new QLineEdit(parent);
     field->setPlaceholderText(hint);
-    field->setFont(withDesignSize(field->font(), pointSize));
+    field->setFont(designFont(pointSize));
     QPalette palette = field->palette();
     palette.setColor(QPalette::Base, QColor(0xFF, 0xFF, 0xFF));
     palette.setColor(QPalette::Text, QColor(0, 0, 0));
@@ -100,6 +100,7 @@ void PrefsWindow::_CreateControls0()
     constexpr auto topLeft = Qt::LeftEdge | Qt::TopEdge;
 
     PushButton1 = new QPushButton(QStringLiteral("Update IP"), area);
+    PushButton1->setFont(designFont());
     place(PushButton1, QRect(220, 383, 80, 20), topLeft);
     Label1 = makeLabel(area, QStringLiteral("New address"), 12);
     place(Label1, QRect(20, 350, 85, 21), noLock);
@@ -123,6 +124,7 @@ void PrefsWindow::_CreateControls0()
     Label6 = makeLabel(area, QStringLiteral("Motion 2 name"), 12);
     place(Label6, QRect(20, 155, 98, 21), noLock);
     PushButton2 = new QPushButton(QStringLiteral("Open in Finder"), area);
+    PushButton2->setFont(designFont());
     place(PushButton2, QRect(182, 201, 118, 20), topLeft);
     Label7 = makeLabel(area, QStringLiteral("Motion 1 name"), 12);
     place(Label7, QRect(20, 122, 98, 21), noLock);

@@ -13,3 +13,9 @@ inline QFont withDesignSize(QFont font, qreal points)
         font.setPixelSize(qRound(points));
     return font;
 }
+
+// The face the windows' labels, check boxes, buttons and fields are drawn in, at a design size
+// (0: the system size, 12). The controls were sized for Helvetica's widths, so this is
+// Helvetica or a face with the same widths (Nimbus Sans, Arial, Liberation Sans), never the
+// desktop's own font, whose face and size differ from one machine to the next.
+QFont designFont(qreal points = 0);

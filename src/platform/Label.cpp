@@ -9,7 +9,7 @@
 QLabel *makeLabel(QWidget *parent, const QString &text, int designPoints)
 {
     auto *label = new QLabel(text, parent);
-    label->setFont(withDesignSize(label->font(), designPoints));
+    label->setFont(designFont(designPoints));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 0));
     label->setPalette(palette);

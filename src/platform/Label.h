@@ -8,5 +8,5 @@ class QLabel;
 class QWidget;
 
 // The framework's Label as the windows use it: black text on one line, not selectable, taking
-// no focus, at a design size in points (0 keeps the system size).
+// no focus, in the design face at a design size in points (0: the system size).
 QLabel *makeLabel(QWidget *parent, const QString &text, int designPoints = 0);

@@ -10,6 +10,7 @@
 #include "Clock.h"
 #include "DailyLogFile.h"
 #include "DebugLog.h"
+#include "DesignFont.h"
 #include "DisclosureTriangle.h"
 #include "ErrorReport.h"
 #include "HostNetwork.h"
@@ -269,10 +270,12 @@ void Window1::_CreateControls0()
     Label2->setGeometry(164, 6, 100, 20);
 
     tallyStart = new QCheckBox(QStringLiteral("Tally Start"), area);
+    tallyStart->setFont(designFont());
     tallyStart->setGeometry(120, 154, 100, 20);
     tallyStart->setToolTip(QStringLiteral("auto start playlist"));
     tallyStart->setFocusPolicy(Qt::StrongFocus);
     tallyEnable = new QCheckBox(QStringLiteral("Tally Enable"), area);
+    tallyEnable->setFont(designFont());
     tallyEnable->setGeometry(220, 154, 100, 20);
     tallyEnable->setToolTip(QStringLiteral("auto enable control"));
     tallyEnable->setFocusPolicy(Qt::StrongFocus);
