@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "Brenvale.h"
+#include "DebugLog.h"
 #include "FileTypes1.h"
 #include "GuardedApplication.h"
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     GuardedApplication application(argc, argv);
+    routeToolkitMessages();
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     FileTypes1::_Initialize();
     Brenvale app;

@@ -85,7 +85,13 @@ void AutoDiscovery::answerRollCall(const QString &from)
         mAnsweredOrder.pop_front();
     }
     if (mAnswered.contains(from) || mAnswered.size() >= MaxRollCallAnswersPerInterval) {
-        qCDebug(lcGroupMsg) << "roll call from" << from << "not answered again so soon";
+        // A flood of roll calls costs one diagnostic line a second, not one per roll call.
+        ++mUnansweredRollCalls;
+        if (mUnansweredSince < 0 || now - mUnansweredSince >= RollCallAnswerIntervalMs) {
+            qCDebug(lcGroupMsg) << mUnansweredRollCalls << "roll call(s) not answered again so soon, the last from" << from;
+            mUnansweredRollCalls = 0;
+            mUnansweredSince = now;
+        }
         return;
     }
     mAnswered.insert(from);

@@ -61,4 +61,6 @@ private:
     // Senders whose roll call was answered within the last interval, and when, oldest first.
     QSet<QString> mAnswered;
     std::deque<std::pair<qint64, QString>> mAnsweredOrder;
+    quint64 mUnansweredRollCalls = 0;
+    qint64 mUnansweredSince = -1;
 };

@@ -4,6 +4,9 @@
 
 #include "SystemLogSink.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <algorithm>
 
 QString escapeControlCharacters(const QString &text)
@@ -48,4 +51,24 @@ QString escapeControlCharacters(const QString &text)
 void DebugLog(const QString &message)
 {
     SystemLogSink::write(escapeControlCharacters(message).toUtf8());
+}
+
+namespace {
+QtMessageHandler s_toolkitHandler = nullptr;
+
+void toolkitMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (type == QtFatalMsg || !application || QThread::currentThread() != application->thread()) {
+        s_toolkitHandler(type, context, message);
+        return;
+    }
+    SystemLogSink::writeStandardError(escapeControlCharacters(qFormatLogMessage(type, context, message)).toUtf8());
+}
+} // namespace
+
+void routeToolkitMessages()
+{
+    if (!s_toolkitHandler)
+        s_toolkitHandler = qInstallMessageHandler(toolkitMessage);
 }

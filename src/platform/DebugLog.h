@@ -12,3 +12,8 @@ void DebugLog(const QString &message);
 // DEL and the C1 control characters become \xNN, the line and paragraph separators U+2028 and
 // U+2029 become \u2028 and \u2029; everything else is left as it is.
 QString escapeControlCharacters(const QString &text);
+
+// Sends the toolkit's diagnostics (qDebug, qWarning and the brenvale.* categories) written on
+// the event loop's thread to standard error through the same buffer as the system-log copy, so
+// that they never block on a stalled reader either. Others keep the toolkit's own handler.
+void routeToolkitMessages();

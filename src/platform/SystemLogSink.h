@@ -7,4 +7,6 @@
 // Where system-log lines go on this platform (SystemLogSinkPosix.cpp on Linux).
 namespace SystemLogSink {
 void write(const QByteArray &line);
+// The standard-error copy alone, for the toolkit's own diagnostics.
+void writeStandardError(const QByteArray &line);
 }

@@ -224,12 +224,24 @@ private:
 };
 } // namespace
 
+namespace {
+StandardError &standardError()
+{
+    static StandardError instance;
+    return instance;
+}
+} // namespace
+
 void write(const QByteArray &line)
 {
     static LogSocket logSocket;
-    static StandardError standardError;
     logSocket.send(line);
-    standardError.append(line);
+    standardError().append(line);
+}
+
+void writeStandardError(const QByteArray &line)
+{
+    standardError().append(line);
 }
 
 } // namespace SystemLogSink
