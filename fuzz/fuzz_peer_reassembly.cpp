@@ -17,8 +17,8 @@
 // and the pending bytes are processed once more at the end. The clock moves on by one
 // millisecond per datagram.
 #include "FuzzCheck.h"
-#include "MessagePacket.h"
-#include "PeerReassembler.h"
+#include "core/groupmsg/MessagePacket.h"
+#include "core/groupmsg/PeerReassembler.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -4,8 +4,8 @@
 // Its text also serves as a typed new address, and its first bytes as a command code.
 #include "FuzzCheck.h"
 #include "NumberTextCheck.h"
-#include "NumberText.h"
-#include "RelayCommand.h"
+#include "core/trigger/NumberText.h"
+#include "core/trigger/RelayCommand.h"
 
 #include <QByteArray>
 #include <QString>

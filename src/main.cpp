@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "Brenvale.h"
-#include "DebugLog.h"
-#include "FileTypes1.h"
-#include "GuardedApplication.h"
+#include "core/platform/DebugLog.h"
+#include "gui/app/Brenvale.h"
+#include "gui/app/FileTypes1.h"
+#include "gui/framework/GuardedApplication.h"
 
 int main(int argc, char *argv[])
 {

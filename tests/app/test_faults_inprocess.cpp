@@ -3,19 +3,19 @@
 // Faults seen from inside, where the on-screen log and the message boxes show: graphics
 // servers that refuse, stall or answer 500, a relay box that is gone, and a stream of peer
 // messages that each open a box while more keep coming.
-#include "AutoDiscovery.h"
-#include "Brenvale.h"
-#include "Clock.h"
-#include "DailyLogFile.h"
-#include "ErrorReport.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "gui/app/Brenvale.h"
+#include "core/platform/Clock.h"
+#include "core/trigger/DailyLogFile.h"
+#include "core/platform/ErrorReport.h"
 #include "LogWatch.h"
-#include "ModernPreferences.h"
-#include "MsgBox.h"
-#include "PeerBoxes.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/PeerBoxes.h"
 #include "PeerNamespace.h"
 #include "ToolProcess.h"
-#include "UDPSocket.h"
-#include "Window1.h"
+#include "core/platform/UDPSocket.h"
+#include "gui/windows/Window1.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

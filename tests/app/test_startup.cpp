@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "TestFiles.h"
-#include "AutoDiscovery.h"
-#include "Brenvale.h"
-#include "Clock.h"
-#include "ErrorReport.h"
-#include "FileTypes1.h"
-#include "HostNetwork.h"
-#include "ModernPreferences.h"
-#include "MsgBox.h"
-#include "UDPSocket.h"
-#include "Window1.h"
-#include "bmNoNap.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "gui/app/Brenvale.h"
+#include "core/platform/Clock.h"
+#include "core/platform/ErrorReport.h"
+#include "gui/app/FileTypes1.h"
+#include "core/platform/HostNetwork.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/framework/MsgBox.h"
+#include "core/platform/UDPSocket.h"
+#include "gui/windows/Window1.h"
+#include "gui/app/bmNoNap.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // Message framing, per-sender reassembly and the group address, without sockets.
-#include "EasyUDPSocket.h"
-#include "MessagePacket.h"
-#include "PeerReassembler.h"
+#include "core/groupmsg/EasyUDPSocket.h"
+#include "core/groupmsg/MessagePacket.h"
+#include "core/groupmsg/PeerReassembler.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>

@@ -3,9 +3,9 @@
 // The peer sockets on loopback, inside the test namespace: set-up, refusals, membership
 // dispatch and waiting for a reply. Other peers are played by plain sockets bound to other
 // loopback addresses; the socket under test takes a free port and a group of its own.
-#include "AutoDiscovery.h"
-#include "EasyUDPSocket.h"
-#include "Exceptions.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "core/groupmsg/EasyUDPSocket.h"
+#include "core/platform/Exceptions.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>

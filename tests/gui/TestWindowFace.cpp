@@ -3,20 +3,20 @@
 // The main window as the operator sees it: control places and looks, the two layout states,
 // the menu, the bundle's pictures and the "Play" and "Mark Log" buttons. The host is shown
 // to the window as having no network interface, so no socket is bound here.
-#include "About.h"
-#include "BundleResources.h"
-#include "Canvas.h"
-#include "DisclosureTriangle.h"
-#include "ErrorReport.h"
+#include "gui/windows/About.h"
+#include "gui/windows/BundleResources.h"
+#include "gui/framework/Canvas.h"
+#include "gui/framework/DisclosureTriangle.h"
+#include "core/platform/ErrorReport.h"
 #include "GuiTestKit.h"
-#include "HostNetwork.h"
-#include "MainMenuBar.h"
-#include "MsgBox.h"
-#include "PrefsWindow.h"
-#include "Rectangle.h"
-#include "Window1.h"
-#include "largeButton.h"
-#include "medButton.h"
+#include "core/platform/HostNetwork.h"
+#include "gui/windows/MainMenuBar.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/PrefsWindow.h"
+#include "gui/framework/Rectangle.h"
+#include "gui/windows/Window1.h"
+#include "gui/widgets/largeButton.h"
+#include "gui/widgets/medButton.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,20 +3,20 @@
 // The main window's main road over real sockets: tally datagrams to port 8900, the trigger
 // buttons and the peer message, remote disabling, relay-box commands and replies, and the
 // graphics servers' HTTP requests. Runs inside the test namespace only.
-#include "AutoDiscovery.h"
-#include "ErrorReport.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "core/platform/ErrorReport.h"
 #include "FakeGraphicsServer.h"
 #include "GuiTestKit.h"
-#include "HostNetwork.h"
-#include "HttpClient.h"
-#include "ModernPreferences.h"
-#include "MsgBox.h"
-#include "Rectangle.h"
-#include "UDPSocket.h"
-#include "WebClass.h"
-#include "Window1.h"
-#include "largeButton.h"
-#include "medButton.h"
+#include "core/platform/HostNetwork.h"
+#include "core/platform/HttpClient.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/framework/Rectangle.h"
+#include "core/platform/UDPSocket.h"
+#include "core/trigger/WebClass.h"
+#include "gui/windows/Window1.h"
+#include "gui/widgets/largeButton.h"
+#include "gui/widgets/medButton.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

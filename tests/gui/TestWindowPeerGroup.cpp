@@ -3,10 +3,10 @@
 // The main window on a host with two interfaces whose group route leaves by the second, beside
 // a stranger in a namespace of its own: our own announcements come back from the route's
 // address, which is not the one address the platform names.
-#include "AutoDiscovery.h"
+#include "core/groupmsg/AutoDiscovery.h"
 #include "GuiTestKit.h"
-#include "HostNetwork.h"
-#include "Window1.h"
+#include "core/platform/HostNetwork.h"
+#include "gui/windows/Window1.h"
 
 #include <QCoreApplication>
 #include <QListWidget>

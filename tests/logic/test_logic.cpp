@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "trigger/ChrWorksBody.h"
-#include "trigger/DailyLogFile.h"
-#include "trigger/NumberText.h"
-#include "trigger/RelayCommand.h"
-#include "trigger/TSLTallyPacket.h"
-#include "trigger/TallyAction.h"
-#include "trigger/TallyPlayLimit.h"
+#include "core/trigger/ChrWorksBody.h"
+#include "core/trigger/DailyLogFile.h"
+#include "core/trigger/NumberText.h"
+#include "core/trigger/RelayCommand.h"
+#include "core/trigger/TSLTallyPacket.h"
+#include "core/trigger/TallyAction.h"
+#include "core/trigger/TallyPlayLimit.h"
 
 #include <QFile>
 #include <QJsonArray>

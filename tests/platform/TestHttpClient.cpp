@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // HTTP requests against servers that misbehave: one request and one outcome each, within the
 // time limit, and only the start of an over-long answer kept. Servers listen on 127.0.0.1.
-#include "HttpClient.h"
+#include "core/platform/HttpClient.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>

@@ -3,8 +3,8 @@
 // The platform's own I/O under pressure: what the system log escapes, its copy on a standard
 // error nobody reads, and a UDP socket with a long backlog (on loopback, inside the test
 // namespace).
-#include "DebugLog.h"
-#include "UDPSocket.h"
+#include "core/platform/DebugLog.h"
+#include "core/platform/UDPSocket.h"
 
 #include <QEventLoop>
 #include <QTest>

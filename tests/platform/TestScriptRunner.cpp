@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "Exceptions.h"
-#include "ScriptRunner.h"
+#include "core/platform/Exceptions.h"
+#include "core/platform/ScriptRunner.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "TestFiles.h"
-#include "Exceptions.h"
-#include "ModernPreferences.h"
-#include "Prefs.h"
+#include "core/platform/Exceptions.h"
+#include "core/prefs/ModernPreferences.h"
+#include "core/prefs/Prefs.h"
 
 #include <QCoreApplication>
 #include <QDir>
