@@ -365,4 +365,4 @@ void TestRemote::missingMotionKeyIsStoredEmpty()
 }
 
 QTEST_GUILESS_MAIN(TestRemote)
-#include "test_remote.moc"
+#include "TestRemote.moc"

@@ -508,4 +508,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestLogic)
-#include "test_logic.moc"
+#include "TestLogic.moc"

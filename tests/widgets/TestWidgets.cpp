@@ -449,4 +449,4 @@ void TestWidgets::focus()
 }
 
 QTEST_MAIN(TestWidgets)
-#include "test_widgets.moc"
+#include "TestWidgets.moc"

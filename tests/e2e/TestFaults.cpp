@@ -800,4 +800,4 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_faults.moc"
+#include "TestFaults.moc"

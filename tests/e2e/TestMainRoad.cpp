@@ -277,4 +277,4 @@ void TestMainRoad::enablingOneInstanceDisablesTheOther()
 }
 
 QTEST_GUILESS_MAIN(TestMainRoad)
-#include "test_mainroad.moc"
+#include "TestMainRoad.moc"

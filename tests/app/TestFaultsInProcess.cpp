@@ -348,4 +348,4 @@ void TestFaultsInProcess::boxesWaitAndAreBounded()
 }
 
 QTEST_MAIN(TestFaultsInProcess)
-#include "test_faults_inprocess.moc"
+#include "TestFaultsInProcess.moc"

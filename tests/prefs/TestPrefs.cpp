@@ -466,4 +466,4 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_prefs.moc"
+#include "TestPrefs.moc"

@@ -694,4 +694,4 @@ int main(int argc, char *argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_startup.moc"
+#include "TestStartup.moc"

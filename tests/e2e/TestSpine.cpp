@@ -130,4 +130,4 @@ void TestSpine::laterStartUsesTheFile()
 }
 
 QTEST_GUILESS_MAIN(TestSpine)
-#include "test_spine.moc"
+#include "TestSpine.moc"
