@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 #include "core/groupmsg/AutoDiscovery.h"
 #include "gui/app/Brenvale.h"
 #include "core/platform/Clock.h"

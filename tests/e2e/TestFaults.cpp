@@ -5,11 +5,11 @@
 // full, its preferences folder taken away while it runs, SIGTERM (or a kill) while it saves,
 // a start-up box nobody answers, and a second instance on its host. Each time the program must
 // keep running, keep every setting and every daily log line it wrote whole, and end in order.
-#include "E2eNetwork.h"
-#include "E2eProcess.h"
-#include "E2eProgram.h"
+#include "support/E2eNetwork.h"
+#include "support/E2eProcess.h"
+#include "support/E2eProgram.h"
 #include "core/groupmsg/EasyUDPSocket.h"
-#include "TestFiles.h"
+#include "support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,9 +3,9 @@
 // The built program on its main road, driven as the studio drives it: a tally source, a relay
 // box, two graphics servers and a peer-group watcher in other hosts of a private network
 // (network namespaces on a bridge), the program in a host of its own.
-#include "E2eNetwork.h"
-#include "E2eProcess.h"
-#include "E2eProgram.h"
+#include "support/E2eNetwork.h"
+#include "support/E2eProcess.h"
+#include "support/E2eProgram.h"
 #include "core/groupmsg/EasyUDPSocket.h"
 
 #include <QFileInfo>

@@ -3,9 +3,9 @@
 // The built program's remote control, used as a script would use it: `gdbus call` on a session
 // bus of the test's own, with the program in one host of a private network and the relay box
 // and the two graphics servers in others.
-#include "E2eNetwork.h"
-#include "E2eProcess.h"
-#include "E2eProgram.h"
+#include "support/E2eNetwork.h"
+#include "support/E2eProcess.h"
+#include "support/E2eProgram.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>

@@ -8,7 +8,7 @@
 #include "gui/framework/Canvas.h"
 #include "gui/framework/DisclosureTriangle.h"
 #include "core/platform/ErrorReport.h"
-#include "GuiTestKit.h"
+#include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
 #include "gui/windows/MainMenuBar.h"
 #include "gui/framework/MsgBox.h"

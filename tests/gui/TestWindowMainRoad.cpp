@@ -5,8 +5,8 @@
 // graphics servers' HTTP requests. Runs inside the test namespace only.
 #include "core/groupmsg/AutoDiscovery.h"
 #include "core/platform/ErrorReport.h"
-#include "FakeGraphicsServer.h"
-#include "GuiTestKit.h"
+#include "support/FakeGraphicsServer.h"
+#include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
 #include "core/platform/HttpClient.h"
 #include "core/prefs/ModernPreferences.h"

@@ -4,7 +4,7 @@
 // a stranger in a namespace of its own: our own announcements come back from the route's
 // address, which is not the one address the platform names.
 #include "core/groupmsg/AutoDiscovery.h"
-#include "GuiTestKit.h"
+#include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
 #include "gui/windows/Window1.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "E2eNetwork.h"
+#include "support/E2eNetwork.h"
 
 #include <QCoreApplication>
 #include <QProcess>

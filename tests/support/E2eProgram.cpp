@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "E2eProgram.h"
+#include "support/E2eProgram.h"
 
-#include "E2eNetwork.h"
+#include "support/E2eNetwork.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "GuiTestKit.h"
+#include "support/gui/GuiTestKit.h"
 
 #include "core/platform/Bundle.h"
 #include "gui/framework/BundlePictures.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "PeerNamespace.h"
+#include "support/PeerNamespace.h"
 
-#include "ToolProcess.h"
+#include "support/ToolProcess.h"
 
 #include <QCoreApplication>
 #include <QProcess>

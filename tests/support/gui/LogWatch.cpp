@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "LogWatch.h"
+#include "support/gui/LogWatch.h"
 
 #include "core/platform/Clock.h"
 #include "core/trigger/DailyLogFile.h"

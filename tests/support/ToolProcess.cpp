@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "ToolProcess.h"
+#include "support/ToolProcess.h"
 
 #include <QTest>
 
