@@ -13,7 +13,7 @@
 #include "gui/framework/MsgBox.h"
 #include "gui/windows/PeerBoxes.h"
 #include "support/PeerNamespace.h"
-#include "support/ToolProcess.h"
+#include "support/ChildProcess.h"
 #include "core/platform/UDPSocket.h"
 #include "gui/windows/Window1.h"
 
@@ -80,7 +80,7 @@ private Q_SLOTS:
     void boxesWaitAndAreBounded();
 
 private:
-    ToolProcess *startGraphicsServer(const QString &address, const QStringList &arguments);
+    ChildProcess *startGraphicsServer(const QString &address, const QStringList &arguments);
     QString dailyLogPath() const { return DailyLogFile(kNow).path(m_logFolder); }
 
     QTemporaryDir m_logDir;
@@ -90,7 +90,7 @@ private:
     PeerNamespace m_peer;
     bool m_peerReady = false;
     QString m_peerWhy;
-    std::vector<std::unique_ptr<ToolProcess>> m_servers;
+    std::vector<std::unique_ptr<ChildProcess>> m_servers;
     QStringList m_reports;
 };
 
@@ -149,14 +149,15 @@ void TestFaultsInProcess::cleanupTestCase()
     Clock::setSource({});
 }
 
-ToolProcess *TestFaultsInProcess::startGraphicsServer(const QString &address, const QStringList &arguments)
+ChildProcess *TestFaultsInProcess::startGraphicsServer(const QString &address, const QStringList &arguments)
 {
     const QString program = qEnvironmentVariable("BRENVALE_BUILD_DIR") + QStringLiteral("/tools/brenvale-graphics-server");
-    auto server = std::make_unique<ToolProcess>(
-        program, QStringList{QStringLiteral("--bind"), address, QStringLiteral("--quit-after"), QStringLiteral("60")}
-                     + arguments);
-    if (!server->waitUntilListening(10000)) {
-        qWarning("graphics server on %s did not start: %s", qPrintable(address), qPrintable(server->statusText()));
+    auto server = std::make_unique<ChildProcess>(QStringLiteral("graphics server on ") + address);
+    const bool started = server->start(
+        QString(), program,
+        QStringList{QStringLiteral("--bind"), address, QStringLiteral("--quit-after"), QStringLiteral("60")} + arguments);
+    if (!started || !server->waitUntilListening(10000)) {
+        qWarning("graphics server on %s did not start: %s", qPrintable(address), qPrintable(server->tail()));
         return nullptr;
     }
     m_servers.push_back(std::move(server));
@@ -194,11 +195,11 @@ void TestFaultsInProcess::graphicsServersFailing()
 {
     if (!m_peerReady)
         QSKIP(qPrintable(m_peerWhy));
-    ToolProcess *relayBox = m_peer.startTool(QStringLiteral("brenvale-relay-box"), {QStringLiteral("--no-reply")},
+    ChildProcess *relayBox = m_peer.startTool(QStringLiteral("brenvale-relay-box"), {QStringLiteral("--no-reply")},
                                              &m_peerWhy);
     QVERIFY2(relayBox, qPrintable(m_peerWhy));
-    ToolProcess *stalling = startGraphicsServer(kStallingServer, {QStringLiteral("--stall")});
-    ToolProcess *failing = startGraphicsServer(kFailingServer, {QStringLiteral("--status"), QStringLiteral("500"),
+    ChildProcess *stalling = startGraphicsServer(kStallingServer, {QStringLiteral("--stall")});
+    ChildProcess *failing = startGraphicsServer(kFailingServer, {QStringLiteral("--status"), QStringLiteral("500"),
                                                                 QStringLiteral("--body"), QStringLiteral("broken")});
     QVERIFY(stalling && failing);
     auto &prefs = ModernPreferences::Preferences;

@@ -14,7 +14,7 @@
 #include "core/trigger/RelayCommand.h"
 #include "support/SimulatorOutput.h"
 #include "core/platform/UserFolders.h"
-#include "support/ToolProcess.h"
+#include "support/ChildProcess.h"
 #include "core/platform/UDPSocket.h"
 #include "gui/windows/Window1.h"
 
@@ -131,7 +131,7 @@ private:
     PeerNamespace m_peer;
     bool m_peerReady = false;
     QString m_peerWhy;
-    ToolProcess *m_relay = nullptr;
+    ChildProcess *m_relay = nullptr;
     QTemporaryDir m_folders;
     QString m_storedLog;
     QString m_otherLog;

@@ -11,7 +11,7 @@
 #include "support/PeerNamespace.h"
 #include "core/trigger/RelayCommand.h"
 #include "support/SimulatorOutput.h"
-#include "support/ToolProcess.h"
+#include "support/ChildProcess.h"
 #include "core/platform/UDPSocket.h"
 #include "gui/windows/Window1.h"
 
@@ -73,8 +73,8 @@ private:
     PeerNamespace m_peer;
     bool m_peerReady = false;
     QString m_peerWhy;
-    ToolProcess *m_relay = nullptr;
-    ToolProcess *m_graphics = nullptr;
+    ChildProcess *m_relay = nullptr;
+    ChildProcess *m_graphics = nullptr;
     QStringList m_reports;
 };
 

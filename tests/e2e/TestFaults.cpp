@@ -5,8 +5,9 @@
 // full, its preferences folder taken away while it runs, SIGTERM (or a kill) while it saves,
 // a start-up box nobody answers, and a second instance on its host. Each time the program must
 // keep running, keep every setting and every daily log line it wrote whole, and end in order.
-#include "support/E2eNetwork.h"
-#include "support/E2eProcess.h"
+#include "support/HostNamespaces.h"
+#include "support/ChildProcess.h"
+#include "support/Command.h"
 #include "support/E2eProgram.h"
 #include "core/groupmsg/EasyUDPSocket.h"
 #include "support/TestFiles.h"
@@ -176,21 +177,21 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
-    E2eProcess *startIn(const QString &name, const QString &host, const QString &program, const QStringList &arguments,
+    ChildProcess *startIn(const QString &name, const QString &host, const QString &program, const QStringList &arguments,
                         const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
-    E2eProcess *startSimulator(const QString &name, const QString &host, const QString &tool,
+    ChildProcess *startSimulator(const QString &name, const QString &host, const QString &tool,
                                const QStringList &arguments = {});
     E2eProgram *prepareProgram(const QVariantMap &preferences);
     QVariantMap basePreferences(bool tallyEnable) const;
     // Starts the program in the program host and waits for its opening line.
-    E2eProcess *startProgram(const E2eProgram &program, const QString &busAddress = {});
+    ChildProcess *startProgram(const E2eProgram &program, const QString &busAddress = {});
     // Starts it in a mount namespace of its own whose log folder is a fresh tmpfs mounted with
     // `options`; the test reaches the folder through the program's /proc root.
-    E2eProcess *startProgramOnTmpfs(const E2eProgram &program, const QString &options);
+    ChildProcess *startProgramOnTmpfs(const E2eProgram &program, const QString &options);
     // The program's process id, seen from its network namespace.
     qint64 programPid() const;
     QString procRoot(qint64 pid) const { return QStringLiteral("/proc/%1/root").arg(pid); }
-    bool waitForBus(const E2eProcess &brenvale);
+    bool waitForBus(const ChildProcess &brenvale);
     QString press(const QString &eventID);
     void sendTally(const QStringList &arguments);
     void sendDatagrams(const QString &from, const QList<Datagram> &datagrams);
@@ -199,28 +200,28 @@ private:
 
     QTemporaryDir m_scratch;
     QString m_busAddress;
-    std::unique_ptr<E2eNetwork> m_net;
-    std::unique_ptr<E2eProcess> m_bus;
+    std::unique_ptr<HostNamespaces> m_net;
+    std::unique_ptr<ChildProcess> m_bus;
     std::vector<std::unique_ptr<E2eProgram>> m_programs;
-    std::vector<std::unique_ptr<E2eProcess>> m_processes;
+    std::vector<std::unique_ptr<ChildProcess>> m_processes;
 };
 
 void TestFaults::initTestCase()
 {
-    const QString reason = E2eNetwork::unavailableReason();
+    const QString reason = HostNamespaces::unavailableReason();
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
     QVERIFY2(QFileInfo(E2eProgram::builtBundle() + QStringLiteral("/Contents/MacOS/Brenvale")).isExecutable(),
              qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
     QVERIFY(m_scratch.isValid());
-    m_net = std::make_unique<E2eNetwork>(QStringLiteral("ft"), Subnet);
+    m_net = std::make_unique<HostNamespaces>(QStringLiteral("ft"), Subnet);
     QVERIFY2(m_net->create({programHost, simulatorHost, otherHost}), qPrintable(m_net->errorString()));
 
     if (!QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty()
         && !QStandardPaths::findExecutable(QStringLiteral("gdbus")).isEmpty()) {
         // A bus on a socket path: abstract sockets would stay in the namespace they were made in.
         const QString address = QStringLiteral("unix:path=") + m_scratch.path() + QStringLiteral("/bus");
-        m_bus = std::make_unique<E2eProcess>(QStringLiteral("dbus-daemon"));
+        m_bus = std::make_unique<ChildProcess>(QStringLiteral("dbus-daemon"));
         if (m_bus->start(QString(), QStringLiteral("dbus-daemon"),
                          {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
                           QStringLiteral("--print-address=1"), QStringLiteral("--address=") + address})
@@ -244,21 +245,21 @@ void TestFaults::cleanupTestCase()
     m_net.reset();
 }
 
-E2eProcess *TestFaults::startIn(const QString &name, const QString &host, const QString &program,
+ChildProcess *TestFaults::startIn(const QString &name, const QString &host, const QString &program,
                                 const QStringList &arguments, const QProcessEnvironment &env)
 {
-    auto process = std::make_unique<E2eProcess>(name);
+    auto process = std::make_unique<ChildProcess>(name);
     if (!process->start(host.isEmpty() ? QString() : m_net->namespaceOf(host), program, arguments, env))
         return nullptr;
     m_processes.push_back(std::move(process));
     return m_processes.back().get();
 }
 
-E2eProcess *TestFaults::startSimulator(const QString &name, const QString &host, const QString &tool,
+ChildProcess *TestFaults::startSimulator(const QString &name, const QString &host, const QString &tool,
                                        const QStringList &arguments)
 {
     // The deadline is a backstop should this test itself die without cleaning up.
-    E2eProcess *process = startIn(name, host, E2eProgram::tool(tool),
+    ChildProcess *process = startIn(name, host, E2eProgram::tool(tool),
                                   QStringList(arguments) << QStringLiteral("--quit-after") << QStringLiteral("120"));
     if (!process || !process->waitForError(QStringLiteral("listening on"), 1, WaitMs))
         return nullptr;
@@ -290,10 +291,10 @@ E2eProgram *TestFaults::prepareProgram(const QVariantMap &preferences)
     return m_programs.back().get();
 }
 
-E2eProcess *TestFaults::startProgram(const E2eProgram &program, const QString &busAddress)
+ChildProcess *TestFaults::startProgram(const E2eProgram &program, const QString &busAddress)
 {
     const qsizetype before = program.dailyLogCount(opened);
-    E2eProcess *process = startIn(QStringLiteral("Brenvale"), programHost, program.executable(), {},
+    ChildProcess *process = startIn(QStringLiteral("Brenvale"), programHost, program.executable(), {},
                                   program.environment(busAddress));
     if (!process)
         return nullptr;
@@ -306,7 +307,7 @@ E2eProcess *TestFaults::startProgram(const E2eProgram &program, const QString &b
     return process;
 }
 
-E2eProcess *TestFaults::startProgramOnTmpfs(const E2eProgram &program, const QString &options)
+ChildProcess *TestFaults::startProgramOnTmpfs(const E2eProgram &program, const QString &options)
 {
     // unshare, sh and `ip netns exec` all exec, so the process started is the program itself
     // and a SIGTERM reaches it. The mount goes with the namespace when the program ends.
@@ -321,14 +322,14 @@ E2eProcess *TestFaults::startProgramOnTmpfs(const E2eProgram &program, const QSt
 qint64 TestFaults::programPid() const
 {
     QString out;
-    if (!E2eNetwork::run(QStringLiteral("ip"),
+    if (!Command::run(QStringLiteral("ip"),
                          {QStringLiteral("netns"), QStringLiteral("pids"), m_net->namespaceOf(programHost)}, &out))
         return 0;
     const QStringList pids = out.split(u'\n', Qt::SkipEmptyParts);
     return pids.size() == 1 ? pids.constFirst().trimmed().toLongLong() : 0;
 }
 
-bool TestFaults::waitForBus(const E2eProcess &brenvale)
+bool TestFaults::waitForBus(const ChildProcess &brenvale)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
@@ -370,7 +371,7 @@ QString TestFaults::press(const QString &eventID)
 void TestFaults::sendTally(const QStringList &arguments)
 {
     QString out;
-    const bool sent = E2eNetwork::run(QStringLiteral("ip"),
+    const bool sent = Command::run(QStringLiteral("ip"),
                                       QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
                                                   m_net->namespaceOf(simulatorHost),
                                                   E2eProgram::tool(QStringLiteral("brenvale-tsl-source")),
@@ -388,7 +389,7 @@ void TestFaults::sendDatagrams(const QString &from, const QList<Datagram> &datag
         list.write(QByteArray::number(datagram.port) + ' ' + datagram.data.toHex() + '\n');
     list.close();
     QString out;
-    const bool sent = E2eNetwork::run(QStringLiteral("ip"),
+    const bool sent = Command::run(QStringLiteral("ip"),
                                       {QStringLiteral("netns"), QStringLiteral("exec"), m_net->namespaceOf(from),
                                        QCoreApplication::applicationFilePath(), QString::fromLatin1(sendArgument),
                                        address(programHost), list.fileName()},
@@ -398,7 +399,7 @@ void TestFaults::sendDatagrams(const QString &from, const QList<Datagram> &datag
 
 void TestFaults::signal(qint64 pid, const QString &name)
 {
-    E2eNetwork::run(QStringLiteral("kill"), {QStringLiteral("-") + name, QString::number(pid)});
+    Command::run(QStringLiteral("kill"), {QStringLiteral("-") + name, QString::number(pid)});
 }
 
 void TestFaults::graphicsServersFailing()
@@ -406,13 +407,13 @@ void TestFaults::graphicsServersFailing()
     if (m_busAddress.isEmpty())
         QSKIP("no dbus-daemon and gdbus to press keys from outside");
     // The main server's host listens on nothing (refused), the backup server never answers.
-    E2eProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
-    E2eProcess *stalling = startSimulator(QStringLiteral("stalling server"), otherHost,
+    ChildProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
+    ChildProcess *stalling = startSimulator(QStringLiteral("stalling server"), otherHost,
                                           QStringLiteral("brenvale-graphics-server"), {QStringLiteral("--stall")});
     QVERIFY(relayBox && stalling);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
-    E2eProcess *brenvale = startProgram(*program, m_busAddress);
+    ChildProcess *brenvale = startProgram(*program, m_busAddress);
     QVERIFY(brenvale);
     QVERIFY(waitForBus(*brenvale));
     sendTally({QStringLiteral("--tally"), QStringLiteral("red")});
@@ -427,7 +428,7 @@ void TestFaults::graphicsServersFailing()
     QVERIFY2(stalling->waitFor(QStringLiteral("\"method\":\"POST\""), 1, WaitMs), qPrintable(stalling->tail()));
 
     // A server answering 500 on the main host now; the stalled request is still open.
-    E2eProcess *failing = startSimulator(QStringLiteral("server answering 500"), simulatorHost,
+    ChildProcess *failing = startSimulator(QStringLiteral("server answering 500"), simulatorHost,
                                          QStringLiteral("brenvale-graphics-server"), {QStringLiteral("--status"),
                                                                                       QStringLiteral("500")});
     QVERIFY(failing);
@@ -457,7 +458,7 @@ void TestFaults::relayBoxGone()
     // Nothing listens on the relay box's host: its kernel answers port unreachable.
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
-    E2eProcess *brenvale = startProgram(*program, m_busAddress);
+    ChildProcess *brenvale = startProgram(*program, m_busAddress);
     QVERIFY(brenvale);
     QVERIFY(waitForBus(*brenvale));
     sendTally({QStringLiteral("--tally"), QStringLiteral("red")});
@@ -474,7 +475,7 @@ void TestFaults::relayBoxGone()
     QCOMPARE(program->dailyLogCount(QStringLiteral("1 on VT 1")), 0);
 
     // A relay box that comes back is served by the next key.
-    E2eProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
+    ChildProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
     QVERIFY(relayBox);
     QCOMPARE(press(QStringLiteral("Rel0")), QStringLiteral("(true,)"));
     QVERIFY2(relayBox->waitFor(QStringLiteral("\"cmdkey0\\n\""), 1, WaitMs), qPrintable(relayBox->tail()));
@@ -486,12 +487,12 @@ void TestFaults::relayBoxGone()
 void TestFaults::garbageOnAllPorts()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    E2eProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
                                        {QStringLiteral("--group"), group});
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
-    E2eProcess *brenvale = startProgram(*program);
+    ChildProcess *brenvale = startProgram(*program);
     QVERIFY(brenvale);
 
     QRandomGenerator random(20260314);
@@ -557,12 +558,12 @@ void TestFaults::garbageOnAllPorts()
 void TestFaults::logFolderReadOnly()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    E2eProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
                                        {QStringLiteral("--group"), group});
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
-    E2eProcess *brenvale = startProgramOnTmpfs(*program, QStringLiteral("ro,size=1m"));
+    ChildProcess *brenvale = startProgramOnTmpfs(*program, QStringLiteral("ro,size=1m"));
     QVERIFY(brenvale);
     // Without a daily log, its join announcement tells that it is up.
     QVERIFY2(probe->waitFor(QStringLiteral(":8083 command -101 "), 1, 15000), qPrintable(brenvale->tail()));
@@ -586,12 +587,12 @@ void TestFaults::logFolderReadOnly()
 void TestFaults::logFolderFull()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    E2eProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
                                        {QStringLiteral("--group"), group});
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
-    E2eProcess *brenvale = startProgramOnTmpfs(*program, QStringLiteral("size=64k"));
+    ChildProcess *brenvale = startProgramOnTmpfs(*program, QStringLiteral("size=64k"));
     QVERIFY(brenvale);
     QVERIFY2(probe->waitFor(QStringLiteral(":8083 command -101 "), 1, 15000), qPrintable(brenvale->tail()));
     qint64 pid = 0;
@@ -642,7 +643,7 @@ void TestFaults::preferencesFolderRemoved()
     const QString storeFolder = QFileInfo(program->preferencesFile()).absolutePath();
 
     // Gone for good: the quit by signal says so on the system log and ends in order.
-    E2eProcess *brenvale = startProgram(*program);
+    ChildProcess *brenvale = startProgram(*program);
     QVERIFY(brenvale);
     QVERIFY(QDir(storeFolder).removeRecursively());
     QVERIFY2(brenvale->stop(), qPrintable(brenvale->tail()));
@@ -697,7 +698,7 @@ void TestFaults::signalsWhileSaving()
                         QString(1000, QChar(u'a' + i % 26)));
     E2eProgram *program = prepareProgram(original);
     QVERIFY(program);
-    E2eProcess *brenvale = startIn(QStringLiteral("Brenvale"), programHost, program->executable(), {},
+    ChildProcess *brenvale = startIn(QStringLiteral("Brenvale"), programHost, program->executable(), {},
                                    program->environment());
     QVERIFY(brenvale);
     qint64 pid = 0;
@@ -749,7 +750,7 @@ void TestFaults::startWithoutGroup()
     E2eProgram *program = prepareProgram(preferences);
     QVERIFY(program);
     // A network namespace of its own; unshare and sh exec, so the process is the program.
-    E2eProcess *brenvale = startIn(QStringLiteral("Brenvale"), QString(), QStringLiteral("unshare"),
+    ChildProcess *brenvale = startIn(QStringLiteral("Brenvale"), QString(), QStringLiteral("unshare"),
                                    {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"),
                                     setUp + QStringLiteral("; exec \"$0\""), program->executable()},
                                    program->environment());
@@ -769,13 +770,13 @@ void TestFaults::startWithoutGroup()
 void TestFaults::secondInstance()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    E2eProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
                                        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(probe && program);
     QVERIFY(startProgram(*program));
     const QByteArray preferences = readAll(program->preferencesFile());
-    E2eProcess *second = startIn(QStringLiteral("second Brenvale"), programHost, program->executable(), {},
+    ChildProcess *second = startIn(QStringLiteral("second Brenvale"), programHost, program->executable(), {},
                                  program->environment());
     QVERIFY(second);
     QVERIFY2(second->waitForError(QStringLiteral("bind 8083 failed"), 1, WaitMs), qPrintable(second->tail()));

@@ -3,8 +3,9 @@
 // The built program on its main road, driven as the studio drives it: a tally source, a relay
 // box, two graphics servers and a peer-group watcher in other hosts of a private network
 // (network namespaces on a bridge), the program in a host of its own.
-#include "support/E2eNetwork.h"
-#include "support/E2eProcess.h"
+#include "support/HostNamespaces.h"
+#include "support/ChildProcess.h"
+#include "support/Command.h"
 #include "support/E2eProgram.h"
 #include "core/groupmsg/EasyUDPSocket.h"
 
@@ -36,31 +37,31 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
-    E2eProcess *startProcess(const QString &name, const QString &host, const QString &program,
+    ChildProcess *startProcess(const QString &name, const QString &host, const QString &program,
                              const QStringList &arguments,
                              const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
-    E2eProcess *startSimulator(const QString &name, const QString &host, const QString &tool,
+    ChildProcess *startSimulator(const QString &name, const QString &host, const QString &tool,
                                const QStringList &arguments);
     E2eProgram *prepareProgram(bool tallyStart, bool tallyEnable);
-    E2eProcess *startProgram(const QString &name, const QString &host, const E2eProgram &program);
+    ChildProcess *startProgram(const QString &name, const QString &host, const E2eProgram &program);
     void sendTally(const QString &to, const QStringList &arguments);
     QString address(const QString &host) const { return m_net->addressOf(host); }
 
-    std::unique_ptr<E2eNetwork> m_net;
+    std::unique_ptr<HostNamespaces> m_net;
     // Ended by cleanup() after each test, before the namespaces go; the programs' folders
     // stay until their processes have ended, for the quit writes into them.
     std::vector<std::unique_ptr<E2eProgram>> m_programs;
-    std::vector<std::unique_ptr<E2eProcess>> m_processes;
+    std::vector<std::unique_ptr<ChildProcess>> m_processes;
 };
 
 void TestMainRoad::initTestCase()
 {
-    const QString reason = E2eNetwork::unavailableReason();
+    const QString reason = HostNamespaces::unavailableReason();
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
     QVERIFY2(QFileInfo(E2eProgram::builtBundle() + QStringLiteral("/Contents/MacOS/Brenvale")).isExecutable(),
              qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
-    m_net = std::make_unique<E2eNetwork>(QStringLiteral("mr"), Subnet);
+    m_net = std::make_unique<HostNamespaces>(QStringLiteral("mr"), Subnet);
     QVERIFY2(m_net->create({programHost, simulatorHost, backupHost}), qPrintable(m_net->errorString()));
 }
 
@@ -78,21 +79,21 @@ void TestMainRoad::cleanupTestCase()
     m_net.reset();
 }
 
-E2eProcess *TestMainRoad::startProcess(const QString &name, const QString &host, const QString &program,
+ChildProcess *TestMainRoad::startProcess(const QString &name, const QString &host, const QString &program,
                                        const QStringList &arguments, const QProcessEnvironment &env)
 {
-    auto process = std::make_unique<E2eProcess>(name);
+    auto process = std::make_unique<ChildProcess>(name);
     if (!process->start(m_net->namespaceOf(host), program, arguments, env))
         return nullptr;
     m_processes.push_back(std::move(process));
     return m_processes.back().get();
 }
 
-E2eProcess *TestMainRoad::startSimulator(const QString &name, const QString &host, const QString &tool,
+ChildProcess *TestMainRoad::startSimulator(const QString &name, const QString &host, const QString &tool,
                                          const QStringList &arguments)
 {
     // The deadline is a backstop should this test itself die without cleaning up.
-    E2eProcess *process = startProcess(name, host, E2eProgram::tool(tool),
+    ChildProcess *process = startProcess(name, host, E2eProgram::tool(tool),
                                        QStringList(arguments) << QStringLiteral("--quit-after") << QStringLiteral("120"));
     if (!process || !process->waitForError(QStringLiteral("listening on"), 1, WaitMs))
         return nullptr;
@@ -118,9 +119,9 @@ E2eProgram *TestMainRoad::prepareProgram(bool tallyStart, bool tallyEnable)
     return m_programs.back().get();
 }
 
-E2eProcess *TestMainRoad::startProgram(const QString &name, const QString &host, const E2eProgram &program)
+ChildProcess *TestMainRoad::startProgram(const QString &name, const QString &host, const E2eProgram &program)
 {
-    E2eProcess *process = startProcess(name, host, program.executable(), {}, program.environment());
+    ChildProcess *process = startProcess(name, host, program.executable(), {}, program.environment());
     if (!process)
         return nullptr;
     // The opening line is written once the sockets are bound and the group joined.
@@ -137,7 +138,7 @@ E2eProcess *TestMainRoad::startProgram(const QString &name, const QString &host,
 void TestMainRoad::sendTally(const QString &to, const QStringList &arguments)
 {
     QString out;
-    const bool sent = E2eNetwork::run(QStringLiteral("ip"),
+    const bool sent = Command::run(QStringLiteral("ip"),
                                       QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
                                                   m_net->namespaceOf(simulatorHost),
                                                   E2eProgram::tool(QStringLiteral("brenvale-tsl-source")),
@@ -150,22 +151,22 @@ void TestMainRoad::sendTally(const QString &to, const QStringList &arguments)
 void TestMainRoad::tallyLogsPlaysAndTellsThePeerGroup()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    E2eProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost,
+    ChildProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost,
                                           QStringLiteral("brenvale-relay-box"), {});
     QVERIFY(relayBox);
-    E2eProcess *mainServer = startSimulator(QStringLiteral("main graphics server"), simulatorHost,
+    ChildProcess *mainServer = startSimulator(QStringLiteral("main graphics server"), simulatorHost,
                                             QStringLiteral("brenvale-graphics-server"), {});
     QVERIFY(mainServer);
-    E2eProcess *backupServer = startSimulator(QStringLiteral("backup graphics server"), backupHost,
+    ChildProcess *backupServer = startSimulator(QStringLiteral("backup graphics server"), backupHost,
                                               QStringLiteral("brenvale-graphics-server"), {});
     QVERIFY(backupServer);
-    E2eProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
                                        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
     QVERIFY(probe);
 
     E2eProgram *program = prepareProgram(true, true);
     QVERIFY(program);
-    E2eProcess *brenvale = startProgram(QStringLiteral("Brenvale"), programHost, *program);
+    ChildProcess *brenvale = startProgram(QStringLiteral("Brenvale"), programHost, *program);
     QVERIFY(brenvale);
     const QString from = address(programHost) + QStringLiteral(":8083 ");
 
@@ -236,9 +237,9 @@ void TestMainRoad::enablingOneInstanceDisablesTheOther()
     E2eProgram *first = prepareProgram(false, true);
     E2eProgram *second = prepareProgram(false, true);
     QVERIFY(first && second);
-    E2eProcess *firstProcess = startProgram(QStringLiteral("Brenvale 1"), firstHost, *first);
+    ChildProcess *firstProcess = startProgram(QStringLiteral("Brenvale 1"), firstHost, *first);
     QVERIFY(firstProcess);
-    E2eProcess *secondProcess = startProgram(QStringLiteral("Brenvale 2"), secondHost, *second);
+    ChildProcess *secondProcess = startProgram(QStringLiteral("Brenvale 2"), secondHost, *second);
     QVERIFY(secondProcess);
 
     const QString remoteDisable = QStringLiteral("Disabled by Remote Trigger on VT 1");

@@ -3,8 +3,9 @@
 // The built program's remote control, used as a script would use it: `gdbus call` on a session
 // bus of the test's own, with the program in one host of a private network and the relay box
 // and the two graphics servers in others.
-#include "support/E2eNetwork.h"
-#include "support/E2eProcess.h"
+#include "support/HostNamespaces.h"
+#include "support/ChildProcess.h"
+#include "support/Command.h"
 #include "support/E2eProgram.h"
 
 #include <QFileInfo>
@@ -25,7 +26,7 @@ const QString simulatorHost = QStringLiteral("B");
 const QString backupHost = QStringLiteral("C");
 
 // One graphics-server request line, parsed.
-QJsonObject request(const E2eProcess &server, qsizetype index)
+QJsonObject request(const ChildProcess &server, qsizetype index)
 {
     if (index >= server.lines().size())
         return {};
@@ -54,35 +55,35 @@ private:
     void stopProgram();
     // `gdbus call` of HandleEvent; gives gdbus's answer, e.g. "(true,)".
     QString callHandleEvent(const QString &eventClass, const QString &eventID);
-    std::unique_ptr<E2eProcess> startIn(const QString &name, const QString &host, const QString &program,
+    std::unique_ptr<ChildProcess> startIn(const QString &name, const QString &host, const QString &program,
                                         const QStringList &arguments,
                                         const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
-    std::unique_ptr<E2eProcess> startSimulator(const QString &name, const QString &host, const QString &tool);
+    std::unique_ptr<ChildProcess> startSimulator(const QString &name, const QString &host, const QString &tool);
     QString address(const QString &host) const { return m_net->addressOf(host); }
 
     QTemporaryDir m_busDir;
     QString m_busAddress;
     // Declared before the processes so that they end before the namespaces go.
-    std::unique_ptr<E2eNetwork> m_net;
-    std::unique_ptr<E2eProcess> m_bus;
-    std::unique_ptr<E2eProcess> m_relayBox;
-    std::unique_ptr<E2eProcess> m_mainServer;
-    std::unique_ptr<E2eProcess> m_backupServer;
+    std::unique_ptr<HostNamespaces> m_net;
+    std::unique_ptr<ChildProcess> m_bus;
+    std::unique_ptr<ChildProcess> m_relayBox;
+    std::unique_ptr<ChildProcess> m_mainServer;
+    std::unique_ptr<ChildProcess> m_backupServer;
     std::unique_ptr<E2eProgram> m_program;
-    std::unique_ptr<E2eProcess> m_brenvale;
+    std::unique_ptr<ChildProcess> m_brenvale;
     Trigger m_trigger = Trigger::Disabled;
 };
 
-std::unique_ptr<E2eProcess> TestRemote::startIn(const QString &name, const QString &host, const QString &program,
+std::unique_ptr<ChildProcess> TestRemote::startIn(const QString &name, const QString &host, const QString &program,
                                                 const QStringList &arguments, const QProcessEnvironment &env)
 {
-    auto process = std::make_unique<E2eProcess>(name);
+    auto process = std::make_unique<ChildProcess>(name);
     if (!process->start(host.isEmpty() ? QString() : m_net->namespaceOf(host), program, arguments, env))
         return nullptr;
     return process;
 }
 
-std::unique_ptr<E2eProcess> TestRemote::startSimulator(const QString &name, const QString &host, const QString &tool)
+std::unique_ptr<ChildProcess> TestRemote::startSimulator(const QString &name, const QString &host, const QString &tool)
 {
     // The deadline is a backstop should this test itself die without cleaning up.
     auto process = startIn(name, host, E2eProgram::tool(tool), {QStringLiteral("--quit-after"), QStringLiteral("120")});
@@ -93,7 +94,7 @@ std::unique_ptr<E2eProcess> TestRemote::startSimulator(const QString &name, cons
 
 void TestRemote::initTestCase()
 {
-    const QString reason = E2eNetwork::unavailableReason();
+    const QString reason = HostNamespaces::unavailableReason();
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
     for (const QString &needed : {QStringLiteral("dbus-daemon"), QStringLiteral("gdbus")}) {
@@ -104,7 +105,7 @@ void TestRemote::initTestCase()
              qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
     QVERIFY(m_busDir.isValid());
 
-    m_net = std::make_unique<E2eNetwork>(QStringLiteral("rc"), Subnet);
+    m_net = std::make_unique<HostNamespaces>(QStringLiteral("rc"), Subnet);
     QVERIFY2(m_net->create({programHost, simulatorHost, backupHost}), qPrintable(m_net->errorString()));
 
     // A bus on a socket path: abstract sockets would stay in the namespace they were made in.
@@ -203,7 +204,7 @@ bool TestRemote::ensureProgram(Trigger trigger)
 
     if (enabling) {
         QString out;
-        const bool sent = E2eNetwork::run(
+        const bool sent = Command::run(
             QStringLiteral("ip"),
             {QStringLiteral("netns"), QStringLiteral("exec"), m_net->namespaceOf(simulatorHost),
              E2eProgram::tool(QStringLiteral("brenvale-tsl-source")), QStringLiteral("--to"), address(programHost),
@@ -324,7 +325,7 @@ void TestRemote::keysReachRelayBoxAndGraphicsServers()
     QCOMPARE(m_relayBox->count(QStringLiteral("command from")), relayBefore + 1);
 
     // One POST to each graphics server with the same JSON body.
-    for (E2eProcess *server : {m_mainServer.get(), m_backupServer.get()}) {
+    for (ChildProcess *server : {m_mainServer.get(), m_backupServer.get()}) {
         const qsizetype before = server == m_mainServer.get() ? mainBefore : backupBefore;
         QVERIFY2(QTest::qWaitFor([&] { return server->lines().size() >= before + 1; }, WaitMs),
                  qPrintable(server->tail()));

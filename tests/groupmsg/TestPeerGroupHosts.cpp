@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The peer group across three hosts: three network namespaces joined by veth pairs on a
 // bridge, one group member (PeerGroupHost) in each, on the real port and group.
+#include "support/HostNamespaces.h"
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -10,17 +12,6 @@
 #include <memory>
 
 namespace {
-QString run(const QString &program, const QStringList &arguments, bool *ok = nullptr)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool finished = process.waitForFinished(30000);
-    if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return QString::fromUtf8(process.readAll()).trimmed();
-}
-
 // One member, driven through its standard input and output.
 class Host
 {
@@ -85,6 +76,7 @@ class TestPeerGroupHosts : public QObject
 {
     Q_OBJECT
 public:
+    TestPeerGroupHosts() : m_network(QString(), 0) {}
     ~TestPeerGroupHosts() override { removeNamespaces(); }
 
 private Q_SLOTS:
@@ -96,57 +88,27 @@ private Q_SLOTS:
 
 private:
     void removeNamespaces();
-    QString netnsName(const QString &suffix) const { return m_prefix + suffix; }
     Host &host(int i) { return *m_hosts.at(i); }
 
-    QString m_prefix;
-    QStringList m_created;
+    HostNamespaces m_network;
     std::vector<std::unique_ptr<Host>> m_hosts;
 };
 
 void TestPeerGroupHosts::initTestCase()
 {
-    if (run(QStringLiteral("id"), {QStringLiteral("-u")}) != QLatin1String("0"))
-        QSKIP("Building network namespaces needs root; run the suite as root to test the group across hosts.");
+    const QString unavailable = HostNamespaces::unavailableReason();
+    if (!unavailable.isEmpty())
+        QSKIP(qPrintable(unavailable));
 
-    m_prefix = QStringLiteral("brv%1").arg(QCoreApplication::applicationPid());
-    const QString sw = netnsName(QStringLiteral("SW"));
-    bool ok = false;
-    const QString out = run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), sw}, &ok);
-    if (!ok)
-        QSKIP(qPrintable(QStringLiteral("Cannot create network namespaces here: ") + out));
-    m_created.append(sw);
-
-    // The three hosts, each on a veth whose other end is on the bridge.
-    const QString script = QStringLiteral(R"(set -e
-SW=%1
-ip -n $SW link add br0 type bridge mcast_snooping 0
-ip -n $SW link set br0 up
-i=0
-for n in A B C; do
-  i=$((i+1))
-  ip -n $SW link add p$n type veth peer name veth0 netns %2$n
-  ip -n $SW link set p$n master br0 up
-  ip -n %2$n link set lo up
-  ip -n %2$n addr add 10.99.0.$i/24 dev veth0
-  ip -n %2$n link set veth0 up
-  ip -n %2$n route add 224.0.0.0/4 dev veth0
-done
-)")
-                               .arg(sw, m_prefix);
-    for (const QString &n : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
-        run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), netnsName(n)}, &ok);
-        QVERIFY2(ok, "ip netns add");
-        m_created.append(netnsName(n));
-    }
-    const QString setupOut = run(QStringLiteral("sh"), {QStringLiteral("-c"), script}, &ok);
-    QVERIFY2(ok, qPrintable(setupOut));
+    // The three hosts, each on a veth whose other end is on the bridge, 10.99.0.1 to 10.99.0.3.
+    const QStringList names = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+    QVERIFY2(m_network.create(names), qPrintable(m_network.errorString()));
 
     // Start the members one after another, each once the previous one is up.
     int i = 0;
-    for (const QString &n : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
+    for (const QString &n : names) {
         ++i;
-        m_hosts.push_back(std::make_unique<Host>(netnsName(n), QStringLiteral("10.99.0.%1").arg(i)));
+        m_hosts.push_back(std::make_unique<Host>(m_network.namespaceOf(n), QStringLiteral("10.99.0.%1").arg(i)));
         Host &h = *m_hosts.back();
         QTRY_VERIFY_WITH_TIMEOUT(!h.lines().isEmpty(), 10000);
         QCOMPARE(h.lines().first(), QStringLiteral("ready ") + h.address());
@@ -224,9 +186,7 @@ void TestPeerGroupHosts::removeNamespaces()
     // The members first, so their namespaces can go; deleting a namespace takes its veths
     // and the bridge with it.
     m_hosts.clear();
-    for (const QString &name : std::as_const(m_created))
-        run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), name});
-    m_created.clear();
+    m_network.remove();
 }
 
 QTEST_GUILESS_MAIN(TestPeerGroupHosts)

@@ -2,7 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "support/E2eProgram.h"
 
-#include "support/E2eNetwork.h"
+#include "support/Command.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,7 +107,7 @@ bool E2eProgram::prepare(const QVariantMap &preferences)
         return false;
     }
     QString out;
-    if (!E2eNetwork::run(QStringLiteral("cp"), {QStringLiteral("-a"), m_bundle, m_dir.path() + QStringLiteral("/")},
+    if (!Command::run(QStringLiteral("cp"), {QStringLiteral("-a"), m_bundle, m_dir.path() + QStringLiteral("/")},
                          &out)) {
         m_error = QStringLiteral("cannot copy the bundle ") + m_bundle + QStringLiteral(": ") + out;
         return false;

@@ -2,23 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "support/PeerNamespace.h"
 
-#include "support/ToolProcess.h"
+#include "support/ChildProcess.h"
+#include "support/Command.h"
+#include "support/HostNamespaces.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-
-namespace {
-bool run(const QString &program, const QStringList &arguments, QString *output)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool finished = process.waitForFinished(20000);
-    if (output)
-        *output = QString::fromUtf8(process.readAll()).trimmed();
-    return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-} // namespace
 
 PeerNamespace::PeerNamespace()
 {
@@ -36,12 +24,11 @@ PeerNamespace::~PeerNamespace()
 
 bool PeerNamespace::create(QString *why)
 {
-    QString output;
-    if (!run(QStringLiteral("id"), {QStringLiteral("-u")}, &output) || output != QLatin1String("0")) {
-        *why = QStringLiteral("a second network namespace needs root");
+    *why = HostNamespaces::unavailableReason();
+    if (!why->isEmpty())
         return false;
-    }
-    if (!run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), m_name}, &output)) {
+    QString output;
+    if (!Command::run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("add"), m_name}, &output)) {
         *why = QStringLiteral("ip netns add failed: ") + output;
         return false;
     }
@@ -55,7 +42,7 @@ ip -n %1 addr add %3.2/24 dev veth0
 ip -n %1 link set veth0 up
 )")
                                .arg(m_name, m_link, m_subnet);
-    if (!run(QStringLiteral("sh"), {QStringLiteral("-c"), script}, &output)) {
+    if (!Command::run(QStringLiteral("sh"), {QStringLiteral("-c"), script}, &output)) {
         *why = QStringLiteral("setting up the link failed: ") + output;
         destroy();
         return false;
@@ -63,13 +50,12 @@ ip -n %1 link set veth0 up
     return true;
 }
 
-ToolProcess *PeerNamespace::startTool(const QString &tool, const QStringList &arguments, QString *why)
+ChildProcess *PeerNamespace::startTool(const QString &tool, const QStringList &arguments, QString *why)
 {
     const QString program = qEnvironmentVariable("BRENVALE_BUILD_DIR") + QStringLiteral("/tools/") + tool;
-    auto process = std::make_unique<ToolProcess>(
-        QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"), m_name, program} + arguments);
-    if (!process->waitUntilListening(10000)) {
-        *why = tool + QStringLiteral(" did not start: ") + process->statusText();
+    auto process = std::make_unique<ChildProcess>(tool);
+    if (!process->start(m_name, program, arguments) || !process->waitUntilListening(10000)) {
+        *why = tool + QStringLiteral(" did not start: ") + process->tail();
         return nullptr;
     }
     m_tools.push_back(std::move(process));
@@ -81,7 +67,7 @@ void PeerNamespace::destroy()
     m_tools.clear();
     if (!m_created)
         return;
-    run(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("del"), m_link}, nullptr);
-    run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), m_name}, nullptr);
+    Command::run(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("del"), m_link}, nullptr);
+    Command::run(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("del"), m_name}, nullptr);
     m_created = false;
 }

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-class ToolProcess;
+class ChildProcess;
 
 // A second host for the program's outside world: a network namespace of its own, joined to the
 // test's namespace by a veth pair on a private /24. The program binds its ports on every
@@ -33,7 +33,7 @@ public:
 
     // Starts one of the build's simulators (by file name, from the build's tools folder) in
     // the peer namespace and waits until it listens; nullptr, with the reason, when it does not.
-    ToolProcess *startTool(const QString &tool, const QStringList &arguments, QString *why);
+    ChildProcess *startTool(const QString &tool, const QStringList &arguments, QString *why);
 
 private:
     void destroy();
@@ -42,5 +42,5 @@ private:
     QString m_link;
     QString m_subnet;
     bool m_created = false;
-    std::vector<std::unique_ptr<ToolProcess>> m_tools;
+    std::vector<std::unique_ptr<ChildProcess>> m_tools;
 };

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "support/E2eProcess.h"
+#include "support/ChildProcess.h"
 
 #include <QTest>
 
-E2eProcess::E2eProcess(const QString &name, QObject *parent)
+ChildProcess::ChildProcess(const QString &name, QObject *parent)
     : QObject(parent)
     , m_name(name)
 {
@@ -14,12 +14,12 @@ E2eProcess::E2eProcess(const QString &name, QObject *parent)
             [this] { collect(QProcess::StandardError); });
 }
 
-E2eProcess::~E2eProcess()
+ChildProcess::~ChildProcess()
 {
     stop(3000);
 }
 
-bool E2eProcess::start(const QString &netns, const QString &program, const QStringList &arguments,
+bool ChildProcess::start(const QString &netns, const QString &program, const QStringList &arguments,
                        const QProcessEnvironment &environment)
 {
     m_process.setProcessEnvironment(environment);
@@ -33,7 +33,7 @@ bool E2eProcess::start(const QString &netns, const QString &program, const QStri
     return m_process.waitForStarted(10000);
 }
 
-bool E2eProcess::stop(int graceMs)
+bool ChildProcess::stop(int graceMs)
 {
     if (m_process.state() == QProcess::NotRunning)
         return false;
@@ -48,12 +48,12 @@ bool E2eProcess::stop(int graceMs)
     return quit && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
-bool E2eProcess::isRunning() const
+bool ChildProcess::isRunning() const
 {
     return m_process.state() != QProcess::NotRunning;
 }
 
-void E2eProcess::collect(QProcess::ProcessChannel channel)
+void ChildProcess::collect(QProcess::ProcessChannel channel)
 {
     m_process.setReadChannel(channel);
     const bool isOut = channel == QProcess::StandardOutput;
@@ -67,29 +67,34 @@ void E2eProcess::collect(QProcess::ProcessChannel channel)
     }
 }
 
-qsizetype E2eProcess::count(const QString &needle) const
+qsizetype ChildProcess::count(const QString &needle) const
 {
     return m_out.filter(needle).size();
 }
 
-qsizetype E2eProcess::errorCount(const QString &needle) const
+qsizetype ChildProcess::errorCount(const QString &needle) const
 {
     return m_err.filter(needle).size();
 }
 
-bool E2eProcess::waitFor(const QString &needle, qsizetype atLeast, int timeoutMs)
+bool ChildProcess::waitFor(const QString &needle, qsizetype atLeast, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return count(needle) >= atLeast || !isRunning(); }, timeoutMs)
         && count(needle) >= atLeast;
 }
 
-bool E2eProcess::waitForError(const QString &needle, qsizetype atLeast, int timeoutMs)
+bool ChildProcess::waitForError(const QString &needle, qsizetype atLeast, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return errorCount(needle) >= atLeast || !isRunning(); }, timeoutMs)
         && errorCount(needle) >= atLeast;
 }
 
-QString E2eProcess::tail(int lines) const
+bool ChildProcess::waitUntilListening(int timeoutMs)
+{
+    return waitForError(QStringLiteral("listening on"), 1, timeoutMs);
+}
+
+QString ChildProcess::tail(int lines) const
 {
     QString text = m_name + QStringLiteral(" (") + (isRunning() ? QStringLiteral("running") : QStringLiteral("ended"))
         + QStringLiteral(")\n  stdout:");

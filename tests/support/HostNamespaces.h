@@ -5,21 +5,21 @@
 #include <QString>
 #include <QStringList>
 
-// A small private network for end-to-end tests: one network namespace per host, each with a
+// A small private network for tests that need several hosts: one network namespace per host, each with a
 // veth whose other end sits on a bridge in a switch namespace, multicast routed to the veth.
 // Host number i (counted from 1, in the order given) gets 10.99.<subnet>.<i>/24.
 //
 // Names carry a tag and the test's process id, so that parallel runs never meet. Every
 // namespace made is removed by remove() or the destructor, also after a failed create();
 // deleting a namespace takes its veth ends and the bridge with it.
-class E2eNetwork
+class HostNamespaces
 {
 public:
-    E2eNetwork(const QString &tag, int subnet);
-    ~E2eNetwork();
+    HostNamespaces(const QString &tag, int subnet);
+    ~HostNamespaces();
 
-    E2eNetwork(const E2eNetwork &) = delete;
-    E2eNetwork &operator=(const E2eNetwork &) = delete;
+    HostNamespaces(const HostNamespaces &) = delete;
+    HostNamespaces &operator=(const HostNamespaces &) = delete;
 
     // Why namespaces cannot be made here (not root, no `ip netns`), or empty when they can.
     static QString unavailableReason();
@@ -33,11 +33,6 @@ public:
     // The host's first address, 10.99.<subnet>.<position>.
     QString addressOf(const QString &host) const;
     const QString &errorString() const { return m_error; }
-
-    // Runs a command to its end (bounded by timeoutMs); returns whether it exited with 0.
-    // Standard output and error go to `output` when given.
-    static bool run(const QString &program, const QStringList &arguments, QString *output = nullptr,
-                    int timeoutMs = 15000);
 
 private:
     bool runStep(const QString &program, const QStringList &arguments);

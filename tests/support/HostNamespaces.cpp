@@ -1,50 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "support/E2eNetwork.h"
+#include "support/HostNamespaces.h"
+
+#include "support/Command.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 
 namespace {
 const QString ip = QStringLiteral("ip");
 const QString switchHost = QStringLiteral("SW");
 } // namespace
 
-E2eNetwork::E2eNetwork(const QString &tag, int subnet)
+HostNamespaces::HostNamespaces(const QString &tag, int subnet)
     : m_prefix(QStringLiteral("brv%1%2").arg(tag).arg(QCoreApplication::applicationPid()))
     , m_subnet(subnet)
 {
 }
 
-E2eNetwork::~E2eNetwork()
+HostNamespaces::~HostNamespaces()
 {
     remove();
 }
 
-bool E2eNetwork::run(const QString &program, const QStringList &arguments, QString *output, int timeoutMs)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForStarted(timeoutMs)) {
-        if (output)
-            *output = process.errorString();
-        return false;
-    }
-    bool finished = process.waitForFinished(timeoutMs);
-    if (!finished) {
-        process.kill();
-        process.waitForFinished(3000);
-    }
-    if (output)
-        *output = QString::fromUtf8(process.readAll()).trimmed();
-    return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-QString E2eNetwork::unavailableReason()
+QString HostNamespaces::unavailableReason()
 {
     QString uid;
-    if (!run(QStringLiteral("id"), {QStringLiteral("-u")}, &uid))
+    if (!Command::run(QStringLiteral("id"), {QStringLiteral("-u")}, &uid))
         return QStringLiteral("cannot tell the user id: ") + uid;
     if (uid != QLatin1String("0"))
         return QStringLiteral("building network namespaces needs root; run the suite as root "
@@ -52,22 +33,22 @@ QString E2eNetwork::unavailableReason()
     // Root in a user namespace passes the test above but may not mount /run/netns: try it.
     const QString probe = QStringLiteral("brvprobe%1").arg(QCoreApplication::applicationPid());
     QString out;
-    if (!run(ip, {QStringLiteral("netns"), QStringLiteral("add"), probe}, &out))
+    if (!Command::run(ip, {QStringLiteral("netns"), QStringLiteral("add"), probe}, &out))
         return QStringLiteral("cannot create network namespaces here: ") + out;
-    run(ip, {QStringLiteral("netns"), QStringLiteral("del"), probe});
+    Command::run(ip, {QStringLiteral("netns"), QStringLiteral("del"), probe});
     return {};
 }
 
-bool E2eNetwork::runStep(const QString &program, const QStringList &arguments)
+bool HostNamespaces::runStep(const QString &program, const QStringList &arguments)
 {
     QString out;
-    if (run(program, arguments, &out))
+    if (Command::run(program, arguments, &out))
         return true;
     m_error = program + u' ' + arguments.join(u' ') + QStringLiteral(": ") + out;
     return false;
 }
 
-bool E2eNetwork::create(const QStringList &hosts)
+bool HostNamespaces::create(const QStringList &hosts)
 {
     remove();
     m_error.clear();
@@ -76,7 +57,7 @@ bool E2eNetwork::create(const QStringList &hosts)
     // A stale namespace of a crashed run with the same process id would make `add` fail.
     const QStringList all = QStringList(hosts) << switchHost;
     for (const QString &host : all)
-        run(ip, {QStringLiteral("netns"), QStringLiteral("del"), namespaceOf(host)});
+        Command::run(ip, {QStringLiteral("netns"), QStringLiteral("del"), namespaceOf(host)});
 
     for (const QString &host : all) {
         if (!runStep(ip, {QStringLiteral("netns"), QStringLiteral("add"), namespaceOf(host)})) {
@@ -115,18 +96,18 @@ bool E2eNetwork::create(const QStringList &hosts)
     return ok;
 }
 
-void E2eNetwork::remove()
+void HostNamespaces::remove()
 {
     while (!m_created.isEmpty())
-        run(ip, {QStringLiteral("netns"), QStringLiteral("del"), m_created.takeLast()});
+        Command::run(ip, {QStringLiteral("netns"), QStringLiteral("del"), m_created.takeLast()});
 }
 
-QString E2eNetwork::namespaceOf(const QString &host) const
+QString HostNamespaces::namespaceOf(const QString &host) const
 {
     return m_prefix + host;
 }
 
-QString E2eNetwork::addressOf(const QString &host) const
+QString HostNamespaces::addressOf(const QString &host) const
 {
     const qsizetype position = m_hosts.indexOf(host);
     if (position < 0)

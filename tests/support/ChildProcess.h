@@ -9,16 +9,17 @@
 #include <QString>
 #include <QStringList>
 
-// One program of an end-to-end test, run inside a network namespace with `ip netns exec`
-// (which execs the program, so the process is the program itself). Its standard output and
-// error are kept line by line while the test's event loop runs. stop() and the destructor end
-// it: SIGTERM first, SIGKILL when it does not go within the grace time.
-class E2eProcess : public QObject
+// A program a test starts beside itself (the built program, a simulator, a bus), optionally
+// inside a network namespace with `ip netns exec` (which execs the program, so the process is
+// the program itself). Its standard output and error are kept line by line while the test's
+// event loop runs. stop() and the destructor end it: SIGTERM first, SIGKILL when it does not go
+// within the grace time.
+class ChildProcess : public QObject
 {
     Q_OBJECT
 public:
-    explicit E2eProcess(const QString &name, QObject *parent = nullptr);
-    ~E2eProcess() override;
+    explicit ChildProcess(const QString &name, QObject *parent = nullptr);
+    ~ChildProcess() override;
 
     // `netns` empty runs the program in the caller's namespace. Returns whether it started.
     bool start(const QString &netns, const QString &program, const QStringList &arguments,
@@ -30,6 +31,9 @@ public:
     const QString &name() const { return m_name; }
     const QStringList &lines() const { return m_out; }
     const QStringList &errorLines() const { return m_err; }
+    // A position in standard output, and the lines that came after it.
+    qsizetype mark() const { return m_out.size(); }
+    QStringList linesSince(qsizetype mark) const { return m_out.mid(mark); }
     // Lines of standard output (or error) that contain `needle`.
     qsizetype count(const QString &needle) const;
     qsizetype errorCount(const QString &needle) const;
@@ -37,6 +41,8 @@ public:
     // error) contain `needle`, the program ends or timeoutMs pass; returns whether it got there.
     bool waitFor(const QString &needle, qsizetype atLeast = 1, int timeoutMs = 10000);
     bool waitForError(const QString &needle, qsizetype atLeast = 1, int timeoutMs = 10000);
+    // The simulators say "listening on ..." on standard error once their sockets are open.
+    bool waitUntilListening(int timeoutMs = 10000);
     // The last lines of both streams, for failure messages.
     QString tail(int lines = 12) const;
 
