@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // Prints the multicast address of a peer group (default "Brenvale"), as the program computes it.
-#include "EasyUDPSocket.h"
+#include "core/groupmsg/EasyUDPSocket.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

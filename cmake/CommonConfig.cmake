@@ -17,3 +17,19 @@ if(BRENVALE_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(brenvale_common INTERFACE -fsanitize=address,undefined)
 endif()
+
+# One static library per source folder. Its headers are reached by path from src
+# ("core/trigger/TallyAction.h"), and only by the targets that link it: each library offers an
+# include folder of its own that holds just its folder, so an include of a folder the target
+# does not depend on (a core file reaching into gui, say) fails to build.
+function(brenvale_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+    set(stage ${CMAKE_CURRENT_BINARY_DIR}/include)
+    get_filename_component(parent ${stage}/${folder} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${stage}/${folder} SYMBOLIC)
+    target_include_directories(${name} PUBLIC ${stage})
+    target_link_libraries(${name} PUBLIC brenvale_common ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+endfunction()

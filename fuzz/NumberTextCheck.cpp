@@ -3,7 +3,7 @@
 #include "NumberTextCheck.h"
 
 #include "FuzzCheck.h"
-#include "NumberText.h"
+#include "core/trigger/NumberText.h"
 
 #include <cmath>
 

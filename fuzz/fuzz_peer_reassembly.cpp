@@ -3,20 +3,22 @@
 // Datagrams from several peers, cut from one byte stream and fed to the reassembler, which is
 // checked step by step against a plain model of the same rules: each sender's bytes are kept
 // apart, bytes that would take a sender above the capacity are thrown away with what it held,
-// an impossible length field throws its sender's bytes away, and whole messages come out in
-// the order they were sent.
+// an impossible length field throws its sender's bytes away, bytes that waited too long are
+// dropped, the sender whose bytes waited longest makes room when the total or the number of
+// senders would go over its limit, and whole messages come out in the order they were sent.
 //
-// The input is a script. The first byte picks the capacity (the real 64 KiB, or a small one so
-// that the limits are reached with short inputs). Then, per datagram:
+// The input is a script. The first byte picks the limits (the real ones, or small ones so that
+// they are reached with short inputs). Then, per datagram:
 //   control byte: bits 0-2 sender, bit 3 process after this datagram, bit 4 repeat the chunk
 //                 (bits 5-7 + 1) x 16 times, bit 5 (without bit 4) let the handler send each
 //                 message it receives back in as more data from its sender
 //   one byte:     chunk length
 //   the chunk:    that many bytes (fewer at the end of the input)
-// and the pending bytes are processed once more at the end.
+// and the pending bytes are processed once more at the end. The clock moves on by one
+// millisecond per datagram.
 #include "FuzzCheck.h"
-#include "MessagePacket.h"
-#include "PeerReassembler.h"
+#include "core/groupmsg/MessagePacket.h"
+#include "core/groupmsg/PeerReassembler.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -32,43 +34,69 @@ namespace {
 class Model
 {
 public:
-    explicit Model(qint64 capacity) : m_capacity(capacity) {}
+    Model(const PeerReassembler::Limits &limits, const qint64 &now) : m_limits(limits), m_now(now) {}
 
     void append(const QString &from, const QByteArray &data)
     {
         if (data.isEmpty())
             return;
-        QByteArray &held = m_buffers[from];
-        if (held.size() + data.size() > m_capacity)
+        for (const QString &sender : m_buffers.keys()) {
+            if (m_now - m_buffers[sender].since >= m_limits.maxAgeMs)
+                m_buffers.remove(sender);
+        }
+        const bool isNew = !m_buffers.contains(from);
+        const QByteArray joined = m_buffers.value(from).bytes + data;
+        if (joined.size() > m_limits.perSender || invalidFront(joined)) {
             m_buffers.remove(from);
-        else
-            held.append(data);
+            return;
+        }
+        for (;;) {
+            qint64 total = data.size();
+            QString oldest;
+            for (auto it = m_buffers.cbegin(); it != m_buffers.cend(); ++it) {
+                total += it->bytes.size();
+                if (it.key() != from && (oldest.isEmpty() || it->order < m_buffers[oldest].order))
+                    oldest = it.key();
+            }
+            if (total <= m_limits.total && (!isNew || m_buffers.size() < m_limits.senders))
+                break;
+            FUZZ_CHECK(!oldest.isEmpty(), from + QStringLiteral(" found no room"));
+            m_buffers.remove(oldest);
+        }
+        Held &held = m_buffers[from];
+        held.bytes = joined;
+        if (isNew) {
+            held.since = m_now;
+            held.order = ++m_order;
+        }
     }
 
-    // The next whole message of the sender, throwing away bytes with an impossible length.
+    // The next whole message of the sender.
     bool take(const QString &from, qint32 &command, QByteArray &payload)
     {
-        QByteArray held = m_buffers.value(from);
-        if (held.size() < 8)
+        if (!m_buffers.contains(from))
             return false;
-        const qint32 length = qFromBigEndian<qint32>(held.constData());
-        if (length < 8 || length > m_capacity) {
+        Held held = m_buffers.value(from);
+        if (held.bytes.size() < 8)
+            return false;
+        const qint32 length = qFromBigEndian<qint32>(held.bytes.constData());
+        FUZZ_CHECK(length >= 8 && length <= m_limits.perSender, from + QStringLiteral(" holds a bad length field"));
+        if (held.bytes.size() < length)
+            return false;
+        command = qFromBigEndian<qint32>(held.bytes.constData() + 4);
+        payload = held.bytes.mid(8, length - 8);
+        held.bytes.remove(0, length);
+        if (held.bytes.isEmpty() || invalidFront(held.bytes)) {
             m_buffers.remove(from);
-            return false;
-        }
-        if (held.size() < length)
-            return false;
-        command = qFromBigEndian<qint32>(held.constData() + 4);
-        payload = held.mid(8, length - 8);
-        held.remove(0, length);
-        if (held.isEmpty())
-            m_buffers.remove(from);
-        else
+        } else {
+            held.since = m_now;
+            held.order = ++m_order;
             m_buffers[from] = held;
+        }
         return true;
     }
 
-    // After processing, no sender may hold a whole message or an impossible length field.
+    // After processing, no sender may hold a whole message.
     void settle()
     {
         for (const QString &from : m_buffers.keys()) {
@@ -78,12 +106,29 @@ public:
         }
     }
 
-    QByteArray held(const QString &from) const { return m_buffers.value(from); }
+    QByteArray held(const QString &from) const { return m_buffers.value(from).bytes; }
     QStringList senders() const { return m_buffers.keys(); }
 
 private:
-    QMap<QString, QByteArray> m_buffers;
-    qint64 m_capacity;
+    struct Held
+    {
+        QByteArray bytes;
+        qint64 since = 0;
+        quint64 order = 0;
+    };
+
+    bool invalidFront(const QByteArray &bytes) const
+    {
+        if (bytes.size() < 8)
+            return false;
+        const qint32 length = qFromBigEndian<qint32>(bytes.constData());
+        return length < 8 || length > m_limits.perSender;
+    }
+
+    QMap<QString, Held> m_buffers;
+    PeerReassembler::Limits m_limits;
+    const qint64 &m_now;
+    quint64 m_order = 0;
 };
 
 QString senderName(int index)
@@ -94,20 +139,18 @@ QString senderName(int index)
 class Run
 {
 public:
-    explicit Run(qint64 capacity) : m_reassembler(capacity), m_model(capacity) {}
+    explicit Run(const PeerReassembler::Limits &limits)
+        : m_reassembler(limits, [this] { return m_now; }), m_model(limits, m_now)
+    {
+    }
 
     void feed(const QString &from, const QByteArray &chunk)
     {
+        ++m_now;
         m_fed += chunk.size();
         m_reassembler.append(from, chunk);
         m_model.append(from, chunk);
-        const QByteArray held = m_reassembler.bufferedBytes(from);
-        FUZZ_CHECK(held.size() <= m_reassembler.capacity(), from);
-        FUZZ_CHECK(held == m_model.held(from), from + QStringLiteral(" holds ") + QString::fromLatin1(held.toHex()));
-        // Mid-pass the reassembler may already have thrown away another sender's bytes that the
-        // model only lets go of when it settles, so the full comparison waits for the pass.
-        if (!m_reassembler.isProcessing())
-            compare();
+        compare();
     }
 
     void process(bool echo)
@@ -130,6 +173,9 @@ public:
             FUZZ_CHECK(held == m_model.held(from), from + QStringLiteral(" holds ") + QString::fromLatin1(held.toHex()));
         }
         FUZZ_CHECK(m_delivered <= m_fed, QStringLiteral("%1 bytes out of %2 in").arg(m_delivered).arg(m_fed));
+        const PeerReassembler::Limits &limits = m_reassembler.limits();
+        FUZZ_CHECK(m_reassembler.heldBytes() <= limits.total && senders.size() <= limits.senders,
+                   QStringLiteral("%1 bytes held by %2 senders").arg(m_reassembler.heldBytes()).arg(senders.size()));
     }
 
 private:
@@ -161,6 +207,7 @@ private:
         }
     }
 
+    qint64 m_now = 0;
     PeerReassembler m_reassembler;
     Model m_model;
     qint64 m_fed = 0;
@@ -181,8 +228,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size < 1)
         return 0;
-    const qint64 capacity = data[0] < 0x80 ? PeerReassembler::DefaultCapacity : 8 + (data[0] & 0x7F);
-    Run run(capacity);
+    PeerReassembler::Limits limits;
+    if (data[0] >= 0x80) {
+        limits.perSender = 8 + (data[0] & 0x7F);
+        limits.total = 2 * limits.perSender + 3;
+        limits.senders = 2 + (data[0] & 3);
+        limits.maxAgeMs = 16 + (data[0] & 0x30);
+    }
+    Run run(limits);
 
     std::size_t at = 1;
     while (at + 2 <= size) {

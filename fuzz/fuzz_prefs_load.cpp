@@ -5,8 +5,8 @@
 // a second store, which must hold the same keys and values; saving that one must write the same
 // bytes.
 #include "FuzzCheck.h"
-#include "ModernPreferences.h"
-#include "Prefs.h"
+#include "core/prefs/ModernPreferences.h"
+#include "core/prefs/Prefs.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -4,9 +4,9 @@
 // The bytes after the 21 the decoder reads double as VT ID texts to match it against.
 #include "FuzzCheck.h"
 #include "NumberTextCheck.h"
-#include "NumberText.h"
-#include "TSLTallyPacket.h"
-#include "TallyAction.h"
+#include "core/trigger/NumberText.h"
+#include "core/trigger/TSLTallyPacket.h"
+#include "core/trigger/TallyAction.h"
 
 #include <QByteArray>
 #include <QString>

@@ -18,14 +18,42 @@ program=$build/Brenvale.app/Contents/MacOS/Brenvale
 
 a=brvdemoA$$ b=brvdemoB$$
 work=$(mktemp -d)
+children=()
+# Starts a command in the background and keeps its own process id (a list such as `x && y &`
+# would give the id of a subshell, and ending that leaves y running).
+start() {
+    "$@" &
+    children+=($!)
+}
+# Sends TERM, and KILL to whatever still runs 3 s later.
+stop() {
+    [ $# -gt 0 ] || return 0
+    kill "$@" 2>/dev/null || return 0
+    for _ in $(seq 30); do
+        kill -0 "$@" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    kill -KILL "$@" 2>/dev/null || true
+}
+# Runs once, however the script ends: everything it started stops, and so does anything still
+# running in its two namespaces (the program, its bus), before they are deleted.
 cleanup() {
-    kill $(jobs -p) 2>/dev/null || true
-    wait 2>/dev/null || true
-    ip netns del "$a" 2>/dev/null || true
-    ip netns del "$b" 2>/dev/null || true
+    trap - EXIT INT TERM HUP PIPE
+    set +e
+    stop "${children[@]}"
+    for n in "$a" "$b"; do
+        stop $(ip netns pids "$n" 2>/dev/null)
+        ip netns del "$n" 2>/dev/null
+    done
+    wait 2>/dev/null
     rm -rf "$work"
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+# A signal, or a reader that went away (`demo.sh | head`), ends the script through cleanup.
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 141' PIPE
+trap 'exit 143' TERM
 
 ip netns add "$a"; ip netns add "$b"
 ip -n "$a" link add veth0 type veth peer name veth0 netns "$b"
@@ -42,14 +70,17 @@ printf '{"VTid":"1","chrWorksIP":"10.98.0.2","chrWorksIPBup":"10.98.0.3","IPAddr
 
 group=$("$tools/brenvale-group-address" Brenvale 2>/dev/null || echo "")
 echo "== simulators in $b"
-ip netns exec "$b" "$tools/brenvale-relay-box" --bind 10.98.0.2 &
-ip netns exec "$b" "$tools/brenvale-graphics-server" --bind 10.98.0.2 &
-ip netns exec "$b" "$tools/brenvale-graphics-server" --bind 10.98.0.3 &
-[ -n "$group" ] && ip netns exec "$b" "$tools/brenvale-peer-probe" --group "$group" --listen &
+start ip netns exec "$b" "$tools/brenvale-relay-box" --bind 10.98.0.2
+start ip netns exec "$b" "$tools/brenvale-graphics-server" --bind 10.98.0.2
+start ip netns exec "$b" "$tools/brenvale-graphics-server" --bind 10.98.0.3
+if [ -n "$group" ]; then
+    start ip netns exec "$b" "$tools/brenvale-peer-probe" --group "$group" --listen
+fi
 sleep 0.5
 
+# In the background with a wait, so that a signal is acted on at once, not when this part ends.
 echo "== program in $a"
-ip netns exec "$a" env HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" \
+start ip netns exec "$a" env HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" \
     dbus-run-session -- bash -c "
         '$program' &
         sleep 1.5
@@ -61,7 +92,8 @@ ip netns exec "$a" env HOME="$home" XDG_CONFIG_HOME="$home/.config" QT_QPA_PLATF
             --method org.brenvale.Control.HandleEvent Bvrq Rel0
         sleep 1.5
         kill -TERM %1; wait
-    " 2>&1 | sed 's/^/[program] /'
+    " > >(sed 's/^/[program] /') 2>&1
+wait "${children[-1]}"
 
 echo "== daily log"
 cat "$home"/logs/*.txt | tr -d '\r'

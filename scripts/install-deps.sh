@@ -7,10 +7,12 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    fonts-jetbrains-mono fonts-urw-base35
+    fonts-jetbrains-mono fonts-urw-base35 fonts-dejavu-core
     iproute2 util-linux dbus-daemon dbus-bin libglib2.0-bin
     # libFuzzer and the sanitizer runtimes; llvm brings llvm-symbolizer for readable reports
     clang libclang-rt-14-dev llvm
+    # HTTP to the graphics servers
+    libcurl4-openssl-dev
     # the benchmark's D-Bus client
     libdbus-1-dev
 )

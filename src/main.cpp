@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "Brenvale.h"
-#include "FileTypes1.h"
-#include "GuardedApplication.h"
+#include "core/platform/DebugLog.h"
+#include "gui/app/Brenvale.h"
+#include "gui/app/FileTypes1.h"
+#include "gui/framework/GuardedApplication.h"
 
 int main(int argc, char *argv[])
 {
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     GuardedApplication application(argc, argv);
+    routeToolkitMessages();
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     FileTypes1::_Initialize();
     Brenvale app;

@@ -3,24 +3,26 @@
 // Faults seen from inside, where the on-screen log and the message boxes show: graphics
 // servers that refuse, stall or answer 500, a relay box that is gone, and a stream of peer
 // messages that each open a box while more keep coming.
-#include "AutoDiscovery.h"
-#include "Brenvale.h"
-#include "Clock.h"
-#include "DailyLogFile.h"
-#include "ErrorReport.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "gui/app/Brenvale.h"
+#include "core/platform/Clock.h"
+#include "core/trigger/DailyLogFile.h"
+#include "core/platform/ErrorReport.h"
 #include "LogWatch.h"
-#include "ModernPreferences.h"
-#include "MsgBox.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/PeerBoxes.h"
 #include "PeerNamespace.h"
 #include "ToolProcess.h"
-#include "UDPSocket.h"
-#include "Window1.h"
+#include "core/platform/UDPSocket.h"
+#include "gui/windows/Window1.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHostAddress>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -75,6 +77,7 @@ private Q_SLOTS:
     void relayBoxGone();
     void graphicsServersFailing();
     void peerMessageStream();
+    void boxesWaitAndAreBounded();
 
 private:
     ToolProcess *startGraphicsServer(const QString &address, const QStringList &arguments);
@@ -298,6 +301,50 @@ void TestFaultsInProcess::peerMessageStream()
     expectedB.swapItemsAt(4, 5);
     QCOMPARE(fromB, expectedB);
     QVERIFY(!m_main->Enabled);
+}
+
+void TestFaultsInProcess::boxesWaitAndAreBounded()
+{
+    const auto sendFrom = [](const QString &address, const QByteArray &bytes) {
+        QUdpSocket socket;
+        return socket.bind(QHostAddress(address), 0)
+            && socket.writeDatagram(bytes, QHostAddress(QStringLiteral("127.0.0.1")), 8083) == bytes.size();
+    };
+    QSignalSpy received(m_main->ChatSocket, &AutoDiscovery::ReceivedMessage);
+    QStringList boxes;
+    bool disabledWhileOpen = false;
+    bool othersHandled = false;
+    const int others = 12;
+    MsgBox::setResponder([&](const MsgBox::Request &request) {
+        boxes.append(request.text);
+        if (boxes.size() == 1) {
+            // While the first box is open another host enables itself, and more senders send
+            // one message each.
+            sendFrom(QStringLiteral("127.0.0.3"), peerMessage(21, "Enabled"));
+            disabledWhileOpen = QTest::qWaitFor([&] { return !m_main->Enabled; }, 5000);
+            const qsizetype before = received.count();
+            for (int i = 1; i <= others; ++i)
+                sendFrom(QStringLiteral("127.0.1.%1").arg(i), peerMessage(5, "B" + QByteArray::number(i)));
+            othersHandled = QTest::qWaitFor([&] { return received.count() >= before + others; }, 5000);
+        }
+        return MsgBox::Answer::Ok;
+    });
+
+    m_main->Enabled = true;
+    QByteArray fifty;
+    for (int i = 1; i <= 50; ++i)
+        fifty += peerMessage(5, "A" + QByteArray::number(i));
+    QVERIFY(sendFrom(QStringLiteral("127.0.0.2"), fifty));
+    QTRY_COMPARE(boxes.size(), 1 + PeerBoxes::MaxWaiting);
+    QVERIFY(disabledWhileOpen && othersHandled);
+    QTest::qWait(100);
+    // The first sender's share, then the others in order until the queue was full.
+    QStringList expected;
+    for (int i = 1; i <= PeerBoxes::MaxPerSender; ++i)
+        expected.append(QStringLiteral("A%1").arg(i));
+    for (int i = 1; expected.size() < 1 + PeerBoxes::MaxWaiting; ++i)
+        expected.append(QStringLiteral("B%1").arg(i));
+    QCOMPARE(boxes, expected);
 }
 
 QTEST_MAIN(TestFaultsInProcess)

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "TestFiles.h"
-#include "AutoDiscovery.h"
-#include "Brenvale.h"
-#include "Clock.h"
-#include "ErrorReport.h"
-#include "FileTypes1.h"
-#include "HostNetwork.h"
-#include "ModernPreferences.h"
-#include "MsgBox.h"
-#include "UDPSocket.h"
-#include "Window1.h"
-#include "bmNoNap.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "gui/app/Brenvale.h"
+#include "core/platform/Clock.h"
+#include "core/platform/ErrorReport.h"
+#include "gui/app/FileTypes1.h"
+#include "core/platform/HostNetwork.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/framework/MsgBox.h"
+#include "core/platform/UDPSocket.h"
+#include "gui/windows/Window1.h"
+#include "gui/app/bmNoNap.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -127,8 +127,10 @@ int failingJoinProbe()
     print("version", window->version->text());
     print("logPath", window->logPath);
     print("tallyStart", QLatin1String(window->tallyStart->isChecked() ? "ticked" : "unticked"));
+    window->tallyEnable->click();
     window->close();
     print("tslPlayAfterClose", ModernPreferences::Preferences[QStringLiteral("tslPlay")].toString());
+    print("tslEnableAfterClose", ModernPreferences::Preferences[QStringLiteral("tslEnable")].toString());
     fflush(stdout);
     return 0;
 }
@@ -464,9 +466,12 @@ void TestStartup::failingMulticastJoin()
     QCOMPARE(seen.value(QStringLiteral("version")), QStringLiteral("v"));
     QCOMPARE(seen.value(QStringLiteral("logPath")), builtInLogPath);
     QCOMPARE(seen.value(QStringLiteral("tallyStart")), QStringLiteral("unticked"));
-    QCOMPARE(dailyLogFiles(logFolder), QStringList());
-    // The unticked box is what the close stores.
-    QCOMPARE(seen.value(QStringLiteral("tslPlayAfterClose")), QStringLiteral("false"));
+    // The close keeps the setting the box never showed and stores the one the operator set;
+    // its line goes to the folder of the settings, the only line there.
+    QCOMPARE(seen.value(QStringLiteral("tslPlayAfterClose")), QStringLiteral("true"));
+    QCOMPARE(seen.value(QStringLiteral("tslEnableAfterClose")), QStringLiteral("true"));
+    const QByteArray log = dailyLog(logFolder);
+    QVERIFY2(log.endsWith("\tTrigger Control Closed on VT 7\r\n") && log.count('\n') == 1, log.constData());
 }
 
 void TestStartup::errorEscapingOpenIsReported()

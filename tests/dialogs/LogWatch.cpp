@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "LogWatch.h"
 
-#include "Clock.h"
-#include "DailyLogFile.h"
+#include "core/platform/Clock.h"
+#include "core/trigger/DailyLogFile.h"
 
 #include <QListWidget>
 

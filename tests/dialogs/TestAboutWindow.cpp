@@ -2,11 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The About window, the About command and the shared Close item, on an offscreen main screen
 // of a known size (1440 x 900 unless a child run asks for another).
-#include "About.h"
-#include "Brenvale.h"
-#include "MainMenuBar.h"
-#include "ModernPreferences.h"
-#include "PrefsWindow.h"
+#include "gui/windows/About.h"
+#include "gui/app/Brenvale.h"
+#include "gui/windows/MainMenuBar.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/windows/PrefsWindow.h"
 
 #include <QAction>
 #include <QApplication>

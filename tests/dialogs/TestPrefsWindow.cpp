@@ -2,21 +2,21 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The preferences window with the main window open: filling from the store, the three ways of
 // closing it, "Update IP" with a relay box on a second host, and "Open in Finder".
-#include "Brenvale.h"
-#include "Clock.h"
-#include "ErrorReport.h"
+#include "gui/app/Brenvale.h"
+#include "core/platform/Clock.h"
+#include "core/platform/ErrorReport.h"
 #include "LogWatch.h"
-#include "MainMenuBar.h"
-#include "ModernPreferences.h"
-#include "MsgBox.h"
+#include "gui/windows/MainMenuBar.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/framework/MsgBox.h"
 #include "PeerNamespace.h"
-#include "PrefsWindow.h"
-#include "RelayCommand.h"
+#include "gui/windows/PrefsWindow.h"
+#include "core/trigger/RelayCommand.h"
 #include "SimulatorOutput.h"
-#include "UserFolders.h"
+#include "core/platform/UserFolders.h"
 #include "ToolProcess.h"
-#include "UDPSocket.h"
-#include "Window1.h"
+#include "core/platform/UDPSocket.h"
+#include "gui/windows/Window1.h"
 
 #include <QAction>
 #include <QApplication>

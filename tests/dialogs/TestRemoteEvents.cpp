@@ -2,18 +2,18 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // Remote-control events reaching the application object, with the main window open on the
 // program's own ports and a relay box and a graphics server on a second host.
-#include "Brenvale.h"
-#include "Clock.h"
-#include "DailyLogFile.h"
-#include "ErrorReport.h"
+#include "gui/app/Brenvale.h"
+#include "core/platform/Clock.h"
+#include "core/trigger/DailyLogFile.h"
+#include "core/platform/ErrorReport.h"
 #include "LogWatch.h"
-#include "ModernPreferences.h"
+#include "core/prefs/ModernPreferences.h"
 #include "PeerNamespace.h"
-#include "RelayCommand.h"
+#include "core/trigger/RelayCommand.h"
 #include "SimulatorOutput.h"
 #include "ToolProcess.h"
-#include "UDPSocket.h"
-#include "Window1.h"
+#include "core/platform/UDPSocket.h"
+#include "gui/windows/Window1.h"
 
 #include <QFile>
 #include <QJsonArray>

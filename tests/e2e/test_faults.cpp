@@ -2,13 +2,14 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The built program under faults from outside: graphics servers that refuse, stall or answer
 // 500, a relay box that is gone, garbage on its three ports, a log folder that is read-only or
-// full, its preferences folder taken away while it runs, and SIGTERM (or a kill) while it
-// saves. Each time the program must keep running, keep every setting and every daily log line
-// it wrote whole, and end in order.
+// full, its preferences folder taken away while it runs, SIGTERM (or a kill) while it saves,
+// a start-up box nobody answers, and a second instance on its host. Each time the program must
+// keep running, keep every setting and every daily log line it wrote whole, and end in order.
 #include "E2eNetwork.h"
 #include "E2eProcess.h"
 #include "E2eProgram.h"
-#include "EasyUDPSocket.h"
+#include "core/groupmsg/EasyUDPSocket.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,6 +40,8 @@ const QString simulatorHost = QStringLiteral("B");
 const QString otherHost = QStringLiteral("C");
 const QString opened = QStringLiteral("Trigger Control Opened on VT 1");
 const QString tallyRed = QStringLiteral("Tally Red On on VT 1");
+const QString closed = QStringLiteral("Trigger Control Closed on VT 1");
+const QString joinBox = QStringLiteral("Could not join multicast group!");
 const QString enabledMessage = QStringLiteral("command 21 length 15 data \"Enabled\"");
 const char sendArgument[] = "--send-datagrams";
 
@@ -166,6 +169,9 @@ private Q_SLOTS:
     void preferencesFolderRemoved();
     void signalsWhileSaving_data();
     void signalsWhileSaving();
+    void startWithoutGroup_data();
+    void startWithoutGroup();
+    void secondInstance();
     void cleanup();
     void cleanupTestCase();
 
@@ -721,6 +727,67 @@ void TestFaults::signalsWhileSaving()
         const QStringList names = QFileInfo(file).dir().entryList(QDir::Files);
         QCOMPARE(names, QStringList({QStringLiteral("Brenvale.prefs")}));
     }
+}
+
+void TestFaults::startWithoutGroup_data()
+{
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QStringList>("log");
+    // Loopback up without a multicast route: the join fails and its box waits for nobody.
+    QTest::newRow("join fails") << QStringLiteral("ip link set lo up") << QStringList({closed});
+    // Loopback down and nothing else: a quiet start without sockets.
+    QTest::newRow("no interface up") << QStringLiteral(":") << QStringList({opened, closed});
+}
+
+void TestFaults::startWithoutGroup()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QStringList, log);
+    const bool joinFails = log.size() == 1;
+    QVariantMap preferences = basePreferences(true);
+    preferences.insert(QStringLiteral("tslPlay"), true);
+    E2eProgram *program = prepareProgram(preferences);
+    QVERIFY(program);
+    // A network namespace of its own; unshare and sh exec, so the process is the program.
+    E2eProcess *brenvale = startIn(QStringLiteral("Brenvale"), QString(), QStringLiteral("unshare"),
+                                   {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                    setUp + QStringLiteral("; exec \"$0\""), program->executable()},
+                                   program->environment());
+    QVERIFY(brenvale);
+    // The box comes right after the program reports the failed join.
+    const QString joinFailed = QStringLiteral("join \"239.1.2.3\" failed");
+    QVERIFY2(QTest::qWaitFor([&] { return joinFails ? brenvale->errorCount(joinFailed) == 1
+                                                    : program->dailyLogCount(opened) == 1; }, WaitMs),
+             qPrintable(brenvale->tail()));
+    QVERIFY2(brenvale->stop(2000), qPrintable(brenvale->tail()));
+    QCOMPARE(brenvale->errorCount(joinBox), joinFails ? 1 : 0);
+    QCOMPARE(program->dailyLogMessages(), log);
+    preferences.insert(QStringLiteral("LogPath"), program->logFolder());
+    QCOMPARE(program->savedPreferences(), preferences);
+}
+
+void TestFaults::secondInstance()
+{
+    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
+    E2eProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
+                                       QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    E2eProgram *program = prepareProgram(basePreferences(true));
+    QVERIFY(probe && program);
+    QVERIFY(startProgram(*program));
+    const QByteArray preferences = readAll(program->preferencesFile());
+    E2eProcess *second = startIn(QStringLiteral("second Brenvale"), programHost, program->executable(), {},
+                                 program->environment());
+    QVERIFY(second);
+    QVERIFY2(second->waitForError(QStringLiteral("bind 8083 failed"), 1, WaitMs), qPrintable(second->tail()));
+    // While its box waits, a tally goes to the first alone, and only the first announces it.
+    sendTally({QStringLiteral("--tally"), QStringLiteral("red")});
+    QVERIFY2(probe->waitFor(enabledMessage, 1, WaitMs), qPrintable(probe->tail()));
+    QVERIFY2(second->stop(2000), qPrintable(second->tail()));
+    QCOMPARE(second->errorCount(QStringLiteral("Error binding port.")), 1);
+    QCOMPARE(readAll(program->preferencesFile()), preferences);
+    QCOMPARE(program->dailyLogMessages(), QStringList({opened, tallyRed, opened, closed}));
+    QTest::qWait(200);
+    QCOMPARE(probe->count(QStringLiteral(" command ")), 3);
 }
 
 int main(int argc, char *argv[])

@@ -6,7 +6,7 @@
 #include "E2eNetwork.h"
 #include "E2eProcess.h"
 #include "E2eProgram.h"
-#include "EasyUDPSocket.h"
+#include "core/groupmsg/EasyUDPSocket.h"
 
 #include <QFileInfo>
 #include <QTest>

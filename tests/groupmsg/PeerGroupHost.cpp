@@ -5,7 +5,7 @@
 //   rollcall | send <command> <data> | unregister | members | quit
 // Output lines: "ready <address>", "joined <address>", "left <address>",
 // "message <from> <command> <data>", "members <a>,<b>,...", "error <code>".
-#include "AutoDiscovery.h"
+#include "core/groupmsg/AutoDiscovery.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // Message framing, per-sender reassembly and the group address, without sockets.
-#include "EasyUDPSocket.h"
-#include "MessagePacket.h"
-#include "PeerReassembler.h"
+#include "core/groupmsg/EasyUDPSocket.h"
+#include "core/groupmsg/MessagePacket.h"
+#include "core/groupmsg/PeerReassembler.h"
 
 #include <QRandomGenerator>
 #include <QtEndian>
@@ -66,6 +66,8 @@ private Q_SLOTS:
     void badLengthIsDiscarded();
     void senderBytesAreCapped();
     void messageAtCapacityIsDelivered();
+    void heldBytesBoundedInTotalAndSenders();
+    void staleBytesAreDropped();
     void reentrantDeliveryLosesNothing();
     void handlerExceptionDoesNotJamOrRepeat();
     void randomSplitsReassemble();
@@ -273,6 +275,62 @@ void TestGroupMessaging::messageAtCapacityIsDelivered()
     reassembler.ProcessData(rec.handler());
     QCOMPARE(rec.got.size(), 1);
     QCOMPARE(rec.got.first().data.size(), PeerReassembler::DefaultCapacity - 8);
+}
+
+void TestGroupMessaging::heldBytesBoundedInTotalAndSenders()
+{
+    qint64 now = 0;
+    PeerReassembler::Limits limits;
+    limits.perSender = 100;
+    limits.total = 250;
+    limits.senders = 4;
+    PeerReassembler reassembler(limits, [&now] { return now; });
+    Recorder rec;
+    const auto sender = [](int i) { return QStringLiteral("10.2.0.%1").arg(i); };
+    const QByteArray whole = packet(4, QByteArray(92, 'w'));
+    const QByteArray firstPart = whole.left(90);
+
+    // Each sender holds 90 bytes of a 100-byte message: the total lets two stay, the newest.
+    for (int i = 0; i < 10; ++i) {
+        ++now;
+        reassembler.append(sender(i), firstPart);
+        QVERIFY(reassembler.heldBytes() <= 250);
+    }
+    QCOMPARE(reassembler.senderCount(), 2);
+    QCOMPARE(reassembler.heldBytes(), 180);
+    reassembler.append(sender(0), whole.mid(90));
+    reassembler.append(sender(9), whole.mid(90));
+    reassembler.ProcessData(rec.handler());
+    QCOMPARE(rec.got, (QList<Delivery>{{sender(9), 4, QByteArray(92, 'w')}}));
+
+    // Short headers: the sender limit keeps the four newest.
+    for (int i = 0; i < 10; ++i)
+        reassembler.append(sender(i), whole.left(4));
+    QCOMPARE(reassembler.senderCount(), 4);
+    QVERIFY(reassembler.bufferedBytes(sender(5)).isEmpty());
+    QCOMPARE(reassembler.bufferedBytes(sender(6)), whole.left(4));
+}
+
+void TestGroupMessaging::staleBytesAreDropped()
+{
+    qint64 now = 0;
+    PeerReassembler::Limits limits;
+    limits.maxAgeMs = 1000;
+    PeerReassembler reassembler(limits, [&now] { return now; });
+    Recorder rec;
+    const QByteArray whole = packet(5, "complete");
+    reassembler.append(peerA, whole.left(5));
+    now = 600;
+    reassembler.append(peerB, packet(6, "b1") + whole.left(5));
+    reassembler.ProcessData(rec.handler());
+    // Taking a message starts the rest's wait anew: B's part has waited 400 ms, A's 1000.
+    now = 1000;
+    reassembler.append(peerA, whole.mid(5));
+    reassembler.append(peerB, whole.mid(5));
+    reassembler.ProcessData(rec.handler());
+    QCOMPARE(rec.got, (QList<Delivery>{{peerB, 6, "b1"}, {peerB, 5, "complete"}}));
+    // A's first part was gone when the rest came; the rest alone waits as the start of a frame.
+    QCOMPARE(reassembler.bufferedBytes(peerA), whole.mid(5));
 }
 
 void TestGroupMessaging::reentrantDeliveryLosesNothing()

@@ -3,9 +3,9 @@
 // The peer sockets on loopback, inside the test namespace: set-up, refusals, membership
 // dispatch and waiting for a reply. Other peers are played by plain sockets bound to other
 // loopback addresses; the socket under test takes a free port and a group of its own.
-#include "AutoDiscovery.h"
-#include "EasyUDPSocket.h"
-#include "Exceptions.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "core/groupmsg/EasyUDPSocket.h"
+#include "core/platform/Exceptions.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -73,6 +73,8 @@ private Q_SLOTS:
     void memberListIsLive();
     void unregisterRestoresLoopback();
     void unboundMembershipIsSilent();
+    void rollCallsAnsweredOncePerSecond();
+    void batchIsBounded();
 
     void waitTakesReplyAndDropsOthers();
     void waitLastReplyWins();
@@ -298,13 +300,18 @@ void TestPeerSocket::memberListIsLive()
     AutoDiscovery socket;
     socket.Bind(m_port);
     QStringList &members = socket.GetMemberList();
+    QSignalSpy joined(&socket, &AutoDiscovery::MemberJoined);
     FakePeer b(peerB);
     QVERIFY(b.ok());
     b.send(m_port, AutoDiscovery::CommandMemberJoined, QByteArray());
     b.send(m_port, AutoDiscovery::CommandMemberJoined, QByteArray());
-    QTRY_COMPARE(members, (QStringList{peerB, peerB}));
+    // Every join is reported; the list holds the address once.
+    QTRY_COMPARE(joined.count(), 2);
+    QCOMPARE(members, QStringList{peerB});
     members.removeFirst();
-    QCOMPARE(socket.GetMemberList(), QStringList{peerB});
+    QVERIFY(socket.GetMemberList().isEmpty());
+    b.send(m_port, AutoDiscovery::CommandMemberJoined, QByteArray());
+    QTRY_COMPARE(members, QStringList{peerB});
     // A leave does not shorten the list.
     b.send(m_port, AutoDiscovery::CommandMemberLeft, QByteArray());
     QSignalSpy left(&socket, &AutoDiscovery::MemberLeft);
@@ -346,6 +353,55 @@ void TestPeerSocket::unboundMembershipIsSilent()
     socket.SendMessageToGroup(21, "Enabled");
     QTRY_COMPARE(received.count(), 1);
     socket.EasyUDPSocket::Unregister(QString());
+}
+
+void TestPeerSocket::rollCallsAnsweredOncePerSecond()
+{
+    qint64 now = 0;
+    AutoDiscovery socket(nullptr, [&now] { return now; });
+    socket.Bind(m_port);
+    QSignalSpy joined(&socket, &AutoDiscovery::MemberJoined);
+    QSignalSpy received(&socket, &AutoDiscovery::ReceivedMessage);
+    FakePeer b(peerB);
+    QVERIFY(b.ok());
+    // Our answers go to the asker's loopback address and come back to us as joins.
+    int tags = 0;
+    const auto settle = [&] {
+        // The first marker comes after the roll calls, the second after the answers they got.
+        for (int round = 0; round < 2; ++round) {
+            const QByteArray tag = QByteArray::number(++tags);
+            socket.SendMessageToIndividual(QStringLiteral("127.0.0.1"), 999, tag);
+            QTRY_VERIFY(!received.isEmpty() && received.last().at(2).toByteArray() == tag);
+        }
+    };
+    const QByteArray rollCalls = EasyUDPSocket::CreatePacket(AutoDiscovery::CommandRequestMembers, {}).repeated(1000);
+
+    b.send(m_port, rollCalls);
+    b.send(m_port, rollCalls);
+    settle();
+    QCOMPARE(joined.count(), 1);
+    now += AutoDiscovery::RollCallAnswerIntervalMs;
+    b.send(m_port, rollCalls);
+    settle();
+    QCOMPARE(joined.count(), 2);
+}
+
+void TestPeerSocket::batchIsBounded()
+{
+    EasyUDPSocket socket;
+    socket.Bind(m_port);
+    QSignalSpy received(&socket, &EasyUDPSocket::ReceivedMessage);
+    FakePeer b(peerB);
+    QVERIFY(b.ok());
+    const int sent = 3 * EasyUDPSocket::DatagramsPerBatch;
+    for (int i = 0; i < sent; ++i)
+        b.send(m_port, 7, QByteArray::number(i));
+    // One report takes one batch and leaves the rest queued for the loop's next turn.
+    Q_EMIT socket.DataAvailable();
+    QCOMPARE(received.count(), EasyUDPSocket::DatagramsPerBatch);
+    QCOMPARE(socket.PacketsAvailable(), 1);
+    QTRY_COMPARE(received.count(), sent);
+    QCOMPARE(received.last().at(2).toByteArray(), QByteArray::number(sent - 1));
 }
 
 void TestPeerSocket::waitTakesReplyAndDropsOthers()

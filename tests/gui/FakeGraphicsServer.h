@@ -12,12 +12,13 @@ class QTcpServer;
 class QTcpSocket;
 
 // A graphics server for the tests: records every HTTP request it is sent and answers it with
-// 200, 404 or not at all (a stalled server keeps the connection open and says nothing).
+// 200, 404 or not at all (a stalled server keeps the connection open and says nothing; a
+// closing one closes it without a word).
 class FakeGraphicsServer : public QObject
 {
     Q_OBJECT
 public:
-    enum class Answer { Ok, NotFound, Stall };
+    enum class Answer { Ok, NotFound, Stall, Close };
 
     struct Request
     {

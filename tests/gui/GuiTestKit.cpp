@@ -2,10 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "GuiTestKit.h"
 
-#include "BundlePictures.h"
-#include "ModernPreferences.h"
-#include "Window1.h"
-#include "medButton.h"
+#include "core/platform/Bundle.h"
+#include "gui/framework/BundlePictures.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/windows/Window1.h"
+#include "gui/widgets/medButton.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,7 +84,7 @@ medButton *buttonWithCaption(Window1 *window, const QString &caption)
 
 QString bundleResourcesFolder()
 {
-    return BundlePictures::bundleContentsFolder() + QStringLiteral("/Resources");
+    return Bundle::contentsFolder() + QStringLiteral("/Resources");
 }
 
 void writeMarkerScript(const QString &path, const QString &markerFile)

@@ -3,20 +3,20 @@
 // The main window as the operator sees it: control places and looks, the two layout states,
 // the menu, the bundle's pictures and the "Play" and "Mark Log" buttons. The host is shown
 // to the window as having no network interface, so no socket is bound here.
-#include "About.h"
-#include "BundleResources.h"
-#include "Canvas.h"
-#include "DisclosureTriangle.h"
-#include "ErrorReport.h"
+#include "gui/windows/About.h"
+#include "gui/windows/BundleResources.h"
+#include "gui/framework/Canvas.h"
+#include "gui/framework/DisclosureTriangle.h"
+#include "core/platform/ErrorReport.h"
 #include "GuiTestKit.h"
-#include "HostNetwork.h"
-#include "MainMenuBar.h"
-#include "MsgBox.h"
-#include "PrefsWindow.h"
-#include "Rectangle.h"
-#include "Window1.h"
-#include "largeButton.h"
-#include "medButton.h"
+#include "core/platform/HostNetwork.h"
+#include "gui/windows/MainMenuBar.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/PrefsWindow.h"
+#include "gui/framework/Rectangle.h"
+#include "gui/windows/Window1.h"
+#include "gui/widgets/largeButton.h"
+#include "gui/widgets/medButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,6 +39,25 @@ const QColor kBackground(0x4B, 0x4B, 0x4B);
 const QColor kKeyFill(0xC8, 0xC8, 0xC8);
 const QColor kTriggerFill(0x96, 0x96, 0x96);
 const QColor kPushedFill(0x2A, 0x61, 0xC5);
+
+// A text needs this much room beyond its own width, so that it stands clear of what follows.
+constexpr int kGap = 4;
+
+// The text, needing that many pixels, ends at least kGap before the control's right edge and
+// before any shown sibling lying above the control that starts inside it.
+void verifyFits(QWidget *widget, const QString &text, int needed)
+{
+    int room = widget->width();
+    const QObjectList siblings = widget->parentWidget()->children();
+    for (qsizetype i = siblings.indexOf(widget) + 1; i < siblings.size(); ++i) {
+        const auto *above = qobject_cast<const QWidget *>(siblings.at(i));
+        if (above && above->isVisible() && above->geometry().intersects(widget->geometry()) && above->x() > widget->x())
+            room = std::min(room, above->x() - widget->x());
+    }
+    const QString why = QStringLiteral("\"%1\" needs %2 pixels and a gap of %3, has %4")
+                            .arg(text, QString::number(needed), QString::number(kGap), QString::number(room));
+    QVERIFY2(needed + kGap <= room, qPrintable(why));
+}
 
 struct Report
 {
@@ -70,6 +89,8 @@ private Q_SLOTS:
     void buttonLooks();
     void textsFitTheirControls_data();
     void textsFitTheirControls();
+    void dialogTextsFitTheirLabels_data();
+    void dialogTextsFitTheirLabels();
     void resizedSizeIsSavedAndRestored();
     void collapseAndExpandWithoutResizing();
     void renderedWindow();
@@ -438,22 +459,28 @@ void TestWindowFace::buttonLooks()
 void TestWindowFace::textsFitTheirControls_data()
 {
     QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text"); // shown in place of the control's own text, where given
     for (const char *name : {"StaticText1", "Label1", "Label2", "currAddress", "VTid_disp", "tallyStart", "tallyEnable",
              "Enable", "Disable", "key1on", "key1off", "key2on", "key2off", "playButton", "MarkLog"})
-        QTest::newRow(name) << QString::fromLatin1(name);
+        QTest::newRow(name) << QString::fromLatin1(name) << QString();
+    QTest::newRow("currAddress, widest address") << "currAddress" << "255.255.255.255";
+    QTest::newRow("currAddress, design text") << "currAddress" << "192.168.000.001";
+    QTest::newRow("VTid_disp, design text") << "VTid_disp" << "Untitled";
 }
 
 void TestWindowFace::textsFitTheirControls()
 {
     // The operator must be able to read every fixed text whole: "Connected to:", not
-    // "Connected".
+    // "Connected", and every address: "192.168.100.200", not "192.168.100.20".
     QFETCH(QString, name);
+    QFETCH(QString, text);
     QWidget *widget = control(name);
     QVERIFY(widget);
+    setExpanded(true); // every control shown, at the design size
     int needed = 0;
-    QString text;
     if (auto *label = qobject_cast<QLabel *>(widget)) {
-        text = label->text();
+        if (text.isEmpty())
+            text = label->text();
         needed = label->fontMetrics().horizontalAdvance(text);
     } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
         text = box->text();
@@ -463,8 +490,32 @@ void TestWindowFace::textsFitTheirControls()
         needed = QFontMetrics(button->captionFont()).horizontalAdvance(text);
     }
     QVERIFY(!text.isEmpty());
-    QVERIFY2(needed <= widget->width(),
-        qPrintable(QStringLiteral("\"%1\" needs %2 pixels, has %3").arg(text).arg(needed).arg(widget->width())));
+    verifyFits(widget, text, needed);
+    setExpanded(false);
+}
+
+void TestWindowFace::dialogTextsFitTheirLabels_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("labels");
+    QTest::newRow("preferences") << "preferences" << 9;
+    QTest::newRow("About") << "About" << 6;
+}
+
+void TestWindowFace::dialogTextsFitTheirLabels()
+{
+    QFETCH(QString, window);
+    QFETCH(int, labels);
+    QWidget *dialog =
+        window == QLatin1String("About") ? static_cast<QWidget *>(About::instance()) : PrefsWindow::instance();
+    const auto found = dialog->findChildren<QLabel *>();
+    QCOMPARE(found.size(), labels);
+    for (QLabel *label : found) {
+        verifyFits(label, label->text(), label->fontMetrics().horizontalAdvance(label->text()));
+        if (QTest::currentTestFailed())
+            break;
+    }
+    dialog->close();
 }
 
 void TestWindowFace::opensCollapsed()
@@ -587,6 +638,15 @@ void TestWindowFace::renderedWindow()
     QCOMPARE(expanded.size(), QSize(428, 354));
     QVERIFY(expanded.save(buildDir + QStringLiteral("/window-expanded.png")));
     setExpanded(false);
+
+    // The two dialogs, for a look at their texts.
+    About *about = About::instance();
+    about->show();
+    QVERIFY(about->grab().save(buildDir + QStringLiteral("/window-about.png")));
+    about->close();
+    PrefsWindow *prefs = PrefsWindow::instance();
+    QVERIFY(prefs->grab().save(buildDir + QStringLiteral("/window-preferences.png")));
+    prefs->close();
 
     for (const QImage &image : {collapsed, expanded}) {
         // The lamp strip: two grey halves, beside and under the "Tally" label.

@@ -3,19 +3,20 @@
 // The main window's main road over real sockets: tally datagrams to port 8900, the trigger
 // buttons and the peer message, remote disabling, relay-box commands and replies, and the
 // graphics servers' HTTP requests. Runs inside the test namespace only.
-#include "AutoDiscovery.h"
-#include "ErrorReport.h"
+#include "core/groupmsg/AutoDiscovery.h"
+#include "core/platform/ErrorReport.h"
 #include "FakeGraphicsServer.h"
 #include "GuiTestKit.h"
-#include "HostNetwork.h"
-#include "ModernPreferences.h"
-#include "MsgBox.h"
-#include "Rectangle.h"
-#include "UDPSocket.h"
-#include "WebClass.h"
-#include "Window1.h"
-#include "largeButton.h"
-#include "medButton.h"
+#include "core/platform/HostNetwork.h"
+#include "core/platform/HttpClient.h"
+#include "core/prefs/ModernPreferences.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/framework/Rectangle.h"
+#include "core/platform/UDPSocket.h"
+#include "core/trigger/WebClass.h"
+#include "gui/windows/Window1.h"
+#include "gui/widgets/largeButton.h"
+#include "gui/widgets/medButton.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -24,7 +25,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
-#include <QNetworkAccessManager>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -96,6 +96,7 @@ private Q_SLOTS:
     void graphicsFailures_data();
     void graphicsFailures();
     void stalledGraphicsServerTimesOut();
+    void graphicsServerClosingWithoutAnswer();
 
 private:
     bool sendTally(const QByteArray &datagram);
@@ -174,7 +175,7 @@ void TestWindowMainRoad::initTestCase()
     m_tallySpy = std::make_unique<QSignalSpy>(m_tslSocket, &UDPSocket::DataAvailable);
     m_peerSpy = std::make_unique<QSignalSpy>(m_window->ChatSocket, &EasyUDPSocket::ReceivedMessage);
     m_relaySpy = std::make_unique<QSignalSpy>(m_window->RelayUDP, &UDPSocket::DataAvailable);
-    m_httpSpy = std::make_unique<QSignalSpy>(WebClass::sharedManager(), &QNetworkAccessManager::finished);
+    m_httpSpy = std::make_unique<QSignalSpy>(WebClass::sharedClient(), &HttpClient::finished);
 
     QVERIFY(m_mainServer.listen(QHostAddress(QStringLiteral("127.0.0.1")), 5201));
     QVERIFY(m_backupServer.listen(QHostAddress(QStringLiteral("127.0.0.3")), 5201));
@@ -969,6 +970,23 @@ void TestWindowMainRoad::stalledGraphicsServerTimesOut()
     QVERIFY2(elapsed >= 4500 && elapsed < 9000, qPrintable(QString::number(elapsed)));
     QVERIFY2(screenMessage(m_window->Log, 0).startsWith(QLatin1String("Error ")),
         qPrintable(screenMessage(m_window->Log, 0)));
+}
+
+void TestWindowMainRoad::graphicsServerClosingWithoutAnswer()
+{
+    setPreference(QStringLiteral("chrWorksIP"), QStringLiteral("127.0.0.1"));
+    setPreference(QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.3"));
+    m_mainServer.setAnswer(FakeGraphicsServer::Answer::Close);
+    setEnabled(true);
+    m_window->Log->clear();
+    const qsizetype finished = m_httpSpy->size();
+
+    m_window->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 1"));
+    QTRY_COMPARE(m_httpSpy->size(), finished + 2);
+    // The main server heard the command once and the window shows one error row for it.
+    QCOMPARE(screenMessages(m_window->Log), QStringList {QStringLiteral("Error Connection closed")});
+    QCOMPARE(m_mainServer.requests().size(), 1);
+    QCOMPARE(m_backupServer.requests().size(), 1);
 }
 
 QTEST_MAIN(TestWindowMainRoad)

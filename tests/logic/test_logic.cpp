@@ -1,21 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "trigger/ChrWorksBody.h"
-#include "trigger/DailyLogFile.h"
-#include "trigger/NumberText.h"
-#include "trigger/RelayCommand.h"
-#include "trigger/TSLTallyPacket.h"
-#include "trigger/TallyAction.h"
+#include "core/trigger/ChrWorksBody.h"
+#include "core/trigger/DailyLogFile.h"
+#include "core/trigger/NumberText.h"
+#include "core/trigger/RelayCommand.h"
+#include "core/trigger/TSLTallyPacket.h"
+#include "core/trigger/TallyAction.h"
+#include "core/trigger/TallyPlayLimit.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -260,6 +264,76 @@ private Q_SLOTS:
         QTEST(reply.dailyLogDue, "due");
     }
 
+    void relayReplyIsCapped_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        const QByteArray full = "1" + QByteArray(255, 'x');
+        QTest::newRow("256 bytes kept whole") << full << QString::fromLatin1(full) << 1.0;
+        QTest::newRow("257 bytes") << full + 'y' << QString::fromLatin1(full) + s(" [cut 1 bytes]") << 1.0;
+        QTest::newRow("64 KB starting with 1")
+            << "1" + QByteArray(65506, ' ') << s("1") + QString(255, QLatin1Char(' ')) + s(" [cut 65251 bytes]") << 1.0;
+        // The value comes from the whole datagram, also where the kept text shows no number.
+        QTest::newRow("number after the cut")
+            << QByteArray(300, ' ') + "3" << QString(256, QLatin1Char(' ')) + s(" [cut 45 bytes]") << 3.0;
+        QTest::newRow("digits past the cut")
+            << QByteArray(400, '9') << QString(256, QLatin1Char('9')) + s(" [cut 144 bytes]")
+            << std::numeric_limits<double>::infinity();
+        // A two-byte letter across the limit is left out whole.
+        QTest::newRow("letter across the limit")
+            << QByteArray(255, 'a') + "\xc3\xa9" << QString(255, QLatin1Char('a')) + s(" [cut 2 bytes]") << 0.0;
+    }
+    void relayReplyIsCapped()
+    {
+        QFETCH(QByteArray, data);
+        const RelayCommand::Reply reply = RelayCommand::reply(data);
+        QTEST(reply.text, "text");
+        QTEST(reply.value, "value");
+        QCOMPARE(reply.row, s("Rx message: ") + reply.text + QLatin1Char(' ') + ::numberToText(reply.value));
+        QCOMPARE(reply.dailyLogDue, reply.value == 1.0 || reply.value == 3.0);
+    }
+
+    void tallyPlayLimit()
+    {
+        // Counts the starts let through in [from, to) with one request every stepMs, and adds
+        // up the skips the reports tell.
+        TallyPlayLimit limit;
+        int reportedSkips = 0;
+        int reports = 0;
+        const auto run = [&](qint64 from, qint64 to, qint64 stepMs) {
+            int starts = 0;
+            for (qint64 t = from; t < to; t += stepMs) {
+                const TallyPlayLimit::Verdict verdict = limit.request(t);
+                starts += verdict.start;
+                if (!verdict.report.isEmpty()) {
+                    ++reports;
+                    const QRegularExpressionMatch m
+                        = QRegularExpression(s("^Play from tally skipped (\\d+) time\\(s\\)")).match(verdict.report);
+                    reportedSkips += m.hasMatch() ? m.captured(1).toInt() : -1'000'000;
+                }
+            }
+            return starts;
+        };
+
+        // A tally that flaps for ten seconds: the burst, then one at each 250 ms after it.
+        const qint64 t0 = 1'000'000;
+        const int flapStarts = run(t0, t0 + 10'000, 1);
+        QCOMPARE(flapStarts, TallyPlayLimit::Burst + 39);
+        const int skipped = 10'000 - flapStarts;
+        QVERIFY2(reports <= 10 + flapStarts, qPrintable(QString::number(reports)));
+        // After a quiet spell the next step starts at once and tells the skips not yet told.
+        QCOMPARE(run(t0 + 60'000, t0 + 60'001, 1), 1);
+        QCOMPARE(reportedSkips, skipped);
+
+        // Steps a real tally makes, even quick ones, are never held back.
+        QCOMPARE(run(t0 + 120'000, t0 + 120'000 + TallyPlayLimit::Burst, 1), TallyPlayLimit::Burst);
+        QCOMPARE(run(t0 + 130'000, t0 + 190'000, 300), 200);
+        // A clock set back by minutes delays the next start by one refill, no more.
+        QCOMPARE(run(t0 + 200'000, t0 + 200'100, 1), TallyPlayLimit::Burst);
+        QCOMPARE(run(t0, t0 + TallyPlayLimit::RefillMs + 1, 1), 1);
+    }
+
     void chrWorksWords()
     {
         for (const char *w : {"play", "PLAY", "Play"})
@@ -347,6 +421,9 @@ private Q_SLOTS:
         QVERIFY(line.endsWith("\ta\\r\\nb\\tc \xc3\xa9 on VT 1\\n\r\n"));
         QCOMPARE(line.count('\t'), 5);
         QCOMPARE(line.count('\n'), 1);
+        // C1 controls (a TSL display byte 0x9B among them) and the Unicode line separators too.
+        QVERIFY(file.line(QStringLiteral("a\u0085b\u009B2J\u2028c\u2029"), QStringLiteral("1"))
+                    .endsWith("\ta\\x85b\\x9b2J\\u2028c\\u2029 on VT 1\r\n"));
     }
 
     void weekdays()
@@ -380,6 +457,18 @@ private Q_SLOTS:
         existing.close();
         QVERIFY(before.append(folder, QString(), QStringLiteral("2")));
         QCOMPARE(readAll(before.path(folder)), "earlier\r\n" + before.line(QString(), QStringLiteral("2")));
+    }
+
+    void appendRefusesAFifo()
+    {
+        QTemporaryDir dir;
+        const DailyLogFile file(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+        const QString folder = dir.path() + QLatin1Char('/');
+        QCOMPARE(::mkfifo(QFile::encodeName(file.path(folder)).constData(), 0600), 0);
+        // Opening it for writing would wait for a reader; the alarm ends the test instead.
+        ::alarm(30);
+        QVERIFY(!file.append(folder, s("x"), s("1")));
+        ::alarm(0);
     }
 
     void appendFailures_data()

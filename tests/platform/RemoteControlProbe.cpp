@@ -3,7 +3,7 @@
 // A small program that starts the remote control the way the application does, says on
 // standard output whether it started, keeps its event loop running for a moment and ends
 // normally. Its standard error carries what went to the system log.
-#include "RemoteControl.h"
+#include "core/platform/RemoteControl.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "BundlePictures.h"
+#include "core/platform/Bundle.h"
+#include "gui/framework/BundlePictures.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,7 +62,7 @@ void TestBundlePictures::cleanupTestCase()
 
 void TestBundlePictures::contentsFolderIsTwoAboveTheExecutable()
 {
-    const QString contents = BundlePictures::bundleContentsFolder();
+    const QString contents = Bundle::contentsFolder();
     QCOMPARE(QFileInfo(contents).fileName(), QStringLiteral("Contents"));
     QCOMPARE(QFileInfo(contents).absoluteDir().dirName(), QStringLiteral("TestBundle.app"));
     QCOMPARE(contents + QStringLiteral("/Resources"), m_resources);

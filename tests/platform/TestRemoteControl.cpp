@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "ErrorReport.h"
-#include "Exceptions.h"
-#include "RemoteControl.h"
+#include "core/platform/ErrorReport.h"
+#include "core/platform/Exceptions.h"
+#include "core/platform/RemoteControl.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

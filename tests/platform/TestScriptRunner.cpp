@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "Exceptions.h"
-#include "ScriptRunner.h"
+#include "core/platform/Exceptions.h"
+#include "core/platform/ScriptRunner.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -57,6 +57,7 @@ private Q_SLOTS:
     void unstartableScriptThrows_data();
     void unstartableScriptThrows();
     void handsFileToOsascriptWhereItExists();
+    void endedScriptIsCollected();
 
 private:
     QString m_originalPath;
@@ -198,6 +199,31 @@ void TestScriptRunner::handsFileToOsascriptWhereItExists()
     QVERIFY_THROWS_EXCEPTION(RuntimeException, ScriptRunner::runScript(scriptDir.filePath(QStringLiteral("gone.scpt")), {}));
     QTest::qWait(200);
     QVERIFY(!QFile::exists(marker));
+}
+
+void TestScriptRunner::endedScriptIsCollected()
+{
+    // The script notes its process id and session; once it has ended, nothing of it may stay
+    // behind as a zombie, and it ran in a session of its own.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString script = dir.filePath(QStringLiteral("Play.scpt"));
+    QVERIFY(writeFile(script,
+        "#!/bin/sh\n"
+        "d=$(dirname \"$0\")\n"
+        "echo \"$$ $(cut -d' ' -f6 /proc/$$/stat)\" > \"$d/m.part\"\n"
+        "mv \"$d/m.part\" \"$d/marker\"\n",
+        executable));
+
+    ScriptRunner::runScript(script, {});
+    const QString marker = dir.filePath(QStringLiteral("marker"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
+    const QStringList noted = readMarker(marker).value(0).split(QLatin1Char(' '));
+    QCOMPARE(noted.size(), 2);
+    QFile self(QStringLiteral("/proc/self/stat"));
+    QVERIFY(self.open(QIODevice::ReadOnly));
+    QVERIFY(noted.at(1) != QString::fromLatin1(self.readAll().split(' ').value(5)));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QStringLiteral("/proc/") + noted.at(0)), 5000);
 }
 
 QTEST_GUILESS_MAIN(TestScriptRunner)

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "TestFiles.h"
-#include "Exceptions.h"
-#include "ModernPreferences.h"
-#include "Prefs.h"
+#include "core/platform/Exceptions.h"
+#include "core/prefs/ModernPreferences.h"
+#include "core/prefs/Prefs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +18,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -61,8 +63,10 @@ private Q_SLOTS:
     void loadResult();
     void unusableContentIsReplacedByNextSave_data();
     void unusableContentIsReplacedByNextSave();
+    void rejectedFileIsKeptBeforeItIsReplaced();
     void unreadableLocationThrows_data();
     void unreadableLocationThrows();
+    void fifoAtThePathIsRefusedAtOnce();
     void foreignMembersAndTypesSurviveSave();
     void savedFileFormat();
     void failedSaveReportsFalse_data();
@@ -75,6 +79,7 @@ private Q_SLOTS:
 private:
     QString storeFolder() const { return m_home->path() + QStringLiteral("/.config/Brenvale"); }
     QString prefsFile() const { return storeFolder() + QStringLiteral("/Brenvale.prefs"); }
+    QString rejectedFile() const { return prefsFile() + QStringLiteral(".rejected"); }
     Prefs &store() { return *ModernPreferences::Preferences.get(); }
 
     std::unique_ptr<QTemporaryDir> m_home;
@@ -235,6 +240,30 @@ void TestPrefs::unusableContentIsReplacedByNextSave()
     QCOMPARE(store()[QStringLiteral("VTid")].toString(), QStringLiteral("1"));
 }
 
+void TestPrefs::rejectedFileIsKeptBeforeItIsReplaced()
+{
+    // The operator's settings with one byte that is not UTF-8, then a later rejected file.
+    const QList<QByteArray> rejected = {"{\"IPAddr\":\"10.1.13.9\",\"VTid\":\"3\xff\"}", "[{\"VTid\":\"4\"}]"};
+    QVERIFY(QDir().mkpath(storeFolder()));
+    for (const QByteArray &content : rejected) {
+        QVERIFY(writeAll(prefsFile(), content));
+        ModernPreferences::Initialise(QStringLiteral("Brenvale"));
+        QCOMPARE(store().Load(), false);
+        store()[QStringLiteral("VTid")] = QStringLiteral("1");
+        QVERIFY(store().Save());
+        QCOMPARE(readAll(rejectedFile()), content);
+        QCOMPARE(readObject(prefsFile()), QJsonObject({{QStringLiteral("VTid"), QStringLiteral("1")}}));
+    }
+
+    // Where it cannot be kept, the rejected file is not replaced either.
+    QVERIFY(writeAll(prefsFile(), rejected.first()));
+    QVERIFY(QFile::remove(rejectedFile()) && QDir().mkpath(rejectedFile()));
+    ModernPreferences::Initialise(QStringLiteral("Brenvale"));
+    QCOMPARE(store().Load(), false);
+    QCOMPARE(store().Save(), false);
+    QCOMPARE(readAll(prefsFile()), rejected.first());
+}
+
 void TestPrefs::unreadableLocationThrows_data()
 {
     QTest::addColumn<bool>("folderIsFile");
@@ -255,6 +284,16 @@ void TestPrefs::unreadableLocationThrows()
 
     QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
     QCOMPARE(store().mPreferences, QVariantMap({{QStringLiteral("VTid"), QStringLiteral("2")}}));
+}
+
+void TestPrefs::fifoAtThePathIsRefusedAtOnce()
+{
+    QVERIFY(QDir().mkpath(storeFolder()));
+    QCOMPARE(::mkfifo(QFile::encodeName(prefsFile()).constData(), 0600), 0);
+    // Reading the FIFO would wait for a writer for ever; the alarm ends the test instead.
+    ::alarm(30);
+    QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
+    ::alarm(0);
 }
 
 void TestPrefs::foreignMembersAndTypesSurviveSave()

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "largeButton.h"
-#include "medButton.h"
+#include "gui/widgets/largeButton.h"
+#include "gui/widgets/medButton.h"
 
 #include <QEnterEvent>
 #include <QFontInfo>

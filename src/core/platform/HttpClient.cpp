@@ -1,0 +1,308 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "core/platform/HttpClient.h"
+
+#include "core/platform/Exceptions.h"
+
+#include <QSocketNotifier>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+
+namespace {
+constexpr const char *kAcceptedEncodings = "zstd, br, gzip, deflate";
+// Far more than any answer's status line and header fields; the rest of a longer head is not read.
+constexpr qsizetype headCap = 16 * 1024;
+} // namespace
+
+struct HttpClient::Transfer
+{
+    quint64 id = 0;
+    CURL *easy = nullptr;
+    CURLU *url = nullptr;
+    curl_slist *headers = nullptr;
+    QByteArray method;
+    QByteArray content; // libcurl sends it from here
+    QByteArray answer;
+    qsizetype headBytes = 0;
+    bool headComplete = false; // the blank line after a final status and its header fields came
+    bool capped = false;
+    QString stoppedBy; // why we ended it ourselves, when we did
+    char error[CURL_ERROR_SIZE] = {};
+    Handler handler;
+
+    ~Transfer()
+    {
+        curl_easy_cleanup(easy);
+        curl_url_cleanup(url);
+        curl_slist_free_all(headers);
+    }
+
+    // Keeps the start of the body. Taking fewer bytes than given makes libcurl end the
+    // transfer, which is how an over-long answer stops being read.
+    static size_t keep(char *data, size_t size, size_t count, void *self)
+    {
+        auto *transfer = static_cast<Transfer *>(self);
+        const size_t length = size * count;
+        const size_t room = size_t(contentCap - transfer->answer.size());
+        transfer->answer.append(data, qsizetype(std::min(length, room)));
+        if (length <= room)
+            return length;
+        transfer->capped = true;
+        return 0;
+    }
+
+    // Watches the answer's head line by line: it is complete at the blank line that ends a final
+    // (not 1xx) answer's head, and a head longer than the cap is not read to its end.
+    static size_t keepHead(char *data, size_t size, size_t count, void *self)
+    {
+        auto *transfer = static_cast<Transfer *>(self);
+        const QByteArrayView line(data, qsizetype(size * count));
+        transfer->headBytes += line.size();
+        if (transfer->headBytes > headCap) {
+            transfer->stoppedBy = QStringLiteral("Reply header too large");
+            return 0;
+        }
+        if (line.startsWith("HTTP/")) {
+            transfer->headComplete = false;
+        } else if (line == "\r\n" || line == "\n") {
+            long status = 0;
+            curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &status);
+            transfer->headComplete = status >= 200;
+        }
+        return line.size();
+    }
+
+    // The texts of the failures seen every day read as they always have; the rest are libcurl's.
+    QString failureText(CURLcode result) const
+    {
+        if (!stoppedBy.isEmpty())
+            return stoppedBy;
+        switch (result) {
+        case CURLE_OK: // the server closed the connection within the head
+            return QStringLiteral("Connection closed");
+        case CURLE_COULDNT_CONNECT: {
+            long osError = 0;
+            curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+            if (osError == ECONNREFUSED)
+                return QStringLiteral("Connection refused");
+            break;
+        }
+        case CURLE_OUT_OF_MEMORY: // also libcurl's word for a header line longer than it takes
+            if (!headComplete)
+                return QStringLiteral("Reply header too large");
+            break;
+        case CURLE_GOT_NOTHING:
+            return QStringLiteral("Connection closed");
+        case CURLE_OPERATION_TIMEDOUT:
+            return QStringLiteral("Operation canceled");
+        case CURLE_COULDNT_RESOLVE_HOST: {
+            char *host = nullptr;
+            if (curl_url_get(url, CURLUPART_HOST, &host, 0) != CURLUE_OK)
+                break;
+            const QString text = QStringLiteral("Host %1 not found").arg(QString::fromUtf8(host));
+            curl_free(host);
+            return text;
+        }
+        default:
+            break;
+        }
+        return QString::fromUtf8(error[0] ? error : curl_easy_strerror(result));
+    }
+};
+
+HttpClient::HttpClient(QObject *parent) : QObject(parent)
+{
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    m_multi = curl_multi_init();
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
+    if (!m_multi)
+        return;
+
+    using SocketCallback = int (*)(CURL *, curl_socket_t, int, void *, void *);
+    const SocketCallback onSocket = [](CURL *, curl_socket_t socket, int what, void *self, void *) {
+        static_cast<HttpClient *>(self)->watch(socket, what);
+        return 0;
+    };
+    using TimerCallback = int (*)(CURLM *, long, void *);
+    const TimerCallback onTimer = [](CURLM *, long timeoutMs, void *self) {
+        QTimer &timer = static_cast<HttpClient *>(self)->m_timer;
+        if (timeoutMs < 0)
+            timer.stop();
+        else
+            timer.start(int(std::min<long>(timeoutMs, INT_MAX)));
+        return 0;
+    };
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, onSocket);
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, onTimer);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+}
+
+HttpClient::~HttpClient()
+{
+    for (const auto &[id, transfer] : m_transfers)
+        curl_multi_remove_handle(m_multi, transfer->easy);
+    m_transfers.clear();
+    curl_multi_cleanup(m_multi);
+    curl_global_cleanup();
+}
+
+quint64 HttpClient::start(const Request &request, Handler handler)
+{
+    auto transfer = std::make_unique<Transfer>();
+    transfer->easy = curl_easy_init();
+    transfer->url = curl_url();
+    if (!m_multi || !transfer->easy || !transfer->url)
+        throw RuntimeException(QStringLiteral("Could not set up the request"));
+    if (curl_url_set(transfer->url, CURLUPART_URL, request.url.constData(), 0) != CURLUE_OK)
+        throw RuntimeException(QStringLiteral("Invalid URL \"%1\"").arg(QString::fromUtf8(request.url)));
+
+    // The header lines, in their order, that the graphics servers have always been sent; no
+    // Accept line of libcurl's own and no waiting for "100 Continue". An empty type takes away
+    // libcurl's default form type.
+    const QByteArray type
+        = request.contentType.isEmpty() ? QByteArray("Content-Type:") : "Content-Type: " + request.contentType;
+    const QByteArray lines[] = {
+        type,
+        "Content-Length: " + QByteArray::number(request.content.size()),
+        QByteArray("Connection: Keep-Alive"),
+        QByteArray("Accept-Encoding: ") + kAcceptedEncodings,
+        QByteArray("Accept-Language: en,*"),
+        QByteArray("User-Agent: Mozilla/5.0"),
+        QByteArray("Accept:"),
+        QByteArray("Expect:"),
+    };
+    for (const QByteArray &line : lines) {
+        curl_slist *headers = curl_slist_append(transfer->headers, line.constData());
+        if (!headers)
+            throw RuntimeException(QStringLiteral("Could not set up the request"));
+        transfer->headers = headers;
+    }
+    transfer->method = request.method;
+    transfer->content = request.content;
+    transfer->handler = std::move(handler);
+    transfer->id = ++m_lastId;
+
+    CURL *easy = transfer->easy;
+    CURLcode failed = CURLE_OK;
+    const auto set = [easy, &failed](CURLoption option, auto value) {
+        if (failed == CURLE_OK)
+            failed = curl_easy_setopt(easy, option, value);
+    };
+    set(CURLOPT_PRIVATE, static_cast<void *>(transfer.get()));
+    set(CURLOPT_ERRORBUFFER, transfer->error);
+    set(CURLOPT_CURLU, transfer->url);
+    set(CURLOPT_PROTOCOLS_STR, "http");
+    set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    set(CURLOPT_NOPROXY, "*");
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_FRESH_CONNECT, 1L);
+    set(CURLOPT_FORBID_REUSE, 1L);
+    set(CURLOPT_TIMEOUT_MS, long(request.timeout.count()));
+    // Answers in any of the offered encodings are unpacked before the cap counts them.
+    set(CURLOPT_ACCEPT_ENCODING, kAcceptedEncodings);
+    set(CURLOPT_HTTPHEADER, transfer->headers);
+    set(CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(transfer->content.size()));
+    set(CURLOPT_POSTFIELDS, transfer->content.constData());
+    if (transfer->method != "POST")
+        set(CURLOPT_CUSTOMREQUEST, transfer->method.constData());
+    set(CURLOPT_WRITEFUNCTION, &Transfer::keep);
+    set(CURLOPT_WRITEDATA, static_cast<void *>(transfer.get()));
+    set(CURLOPT_HEADERFUNCTION, &Transfer::keepHead);
+    set(CURLOPT_HEADERDATA, static_cast<void *>(transfer.get()));
+    if (failed != CURLE_OK)
+        throw RuntimeException(QString::fromUtf8(curl_easy_strerror(failed)));
+    if (curl_multi_add_handle(m_multi, easy) != CURLM_OK)
+        throw RuntimeException(QStringLiteral("Could not start the request"));
+
+    const quint64 id = transfer->id;
+    m_transfers.emplace(id, std::move(transfer));
+    return id;
+}
+
+void HttpClient::cancel(quint64 id)
+{
+    const auto found = m_transfers.find(id);
+    if (found == m_transfers.end())
+        return;
+    curl_multi_remove_handle(m_multi, found->second->easy);
+    m_transfers.erase(found);
+}
+
+void HttpClient::watch(int socket, int what)
+{
+    if (what == CURL_POLL_REMOVE) {
+        const auto found = m_watches.find(socket);
+        if (found == m_watches.end())
+            return;
+        // libcurl closes the socket next; the notifiers may be the ones being served.
+        for (QSocketNotifier *notifier : {found->second.read, found->second.write}) {
+            if (notifier) {
+                notifier->setEnabled(false);
+                notifier->deleteLater();
+            }
+        }
+        m_watches.erase(found);
+        return;
+    }
+    Watch &watched = m_watches[socket];
+    const auto notifier = [this, socket](QSocketNotifier *&slot, QSocketNotifier::Type type, int events, bool on) {
+        if (!slot && on) {
+            slot = new QSocketNotifier(socket, type, this);
+            connect(slot, &QSocketNotifier::activated, this, [this, socket, events] { act(socket, events); });
+        }
+        if (slot)
+            slot->setEnabled(on);
+    };
+    notifier(watched.read, QSocketNotifier::Read, CURL_CSELECT_IN, what & CURL_POLL_IN);
+    notifier(watched.write, QSocketNotifier::Write, CURL_CSELECT_OUT, what & CURL_POLL_OUT);
+}
+
+void HttpClient::act(int socket, int events)
+{
+    int running = 0;
+    curl_multi_socket_action(m_multi, socket, events, &running);
+    takeFinished();
+}
+
+void HttpClient::takeFinished()
+{
+    int left = 0;
+    while (CURLMsg *message = curl_multi_info_read(m_multi, &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        CURL *easy = message->easy_handle;
+        const CURLcode result = message->data.result;
+        char *data = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_PRIVATE, &data);
+        const quint64 id = reinterpret_cast<Transfer *>(data)->id;
+        curl_multi_remove_handle(m_multi, easy);
+        auto node = m_transfers.extract(id);
+        if (node.empty())
+            continue;
+        const std::unique_ptr<Transfer> transfer = std::move(node.mapped());
+
+        Outcome outcome;
+        // An answer cut at the cap is still an answer: its head is complete.
+        const bool complete = result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer->capped);
+        if (complete && transfer->headComplete) {
+            long status = 0;
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            outcome.answered = true;
+            outcome.status = int(status);
+            outcome.content = transfer->answer;
+        } else {
+            outcome.error = transfer->failureText(result);
+        }
+        const Handler handler = std::move(transfer->handler);
+        if (handler)
+            handler(outcome);
+        Q_EMIT finished();
+    }
+}

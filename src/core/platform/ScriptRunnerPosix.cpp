@@ -1,0 +1,138 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "core/platform/ScriptRunner.h"
+
+#include "core/platform/Exceptions.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace ScriptRunner {
+namespace {
+
+// Started scripts are children of the program until they end; an ended one stays a zombie
+// until it is waited for. They are collected after every start and twice a second while any
+// is left, without ever waiting on one that still runs.
+QList<pid_t> &unreaped()
+{
+    static QList<pid_t> pids;
+    return pids;
+}
+
+void reapEnded()
+{
+    QList<pid_t> &pids = unreaped();
+    pids.removeIf([](pid_t pid) {
+        int status = 0;
+        const pid_t result = ::waitpid(pid, &status, WNOHANG);
+        return result == pid || (result < 0 && errno == ECHILD);
+    });
+}
+
+void watchChild(pid_t pid)
+{
+    static QPointer<QTimer> timer;
+    unreaped().append(pid);
+    reapEnded();
+    if (unreaped().isEmpty() || !QCoreApplication::instance())
+        return;
+    if (!timer) {
+        timer = new QTimer(QCoreApplication::instance());
+        timer->setInterval(500);
+        QObject::connect(timer, &QTimer::timeout, timer, [] {
+            reapEnded();
+            if (unreaped().isEmpty())
+                timer->stop();
+        });
+    }
+    if (!timer->isActive())
+        timer->start();
+}
+
+[[noreturn]] void cannotRun(const QString &path, const QString &why)
+{
+    throw RuntimeException(QStringLiteral("Cannot run script %1: %2").arg(path, why));
+}
+
+} // namespace
+
+void runScript(const QString &scriptFile, const QStringList &args)
+{
+    if (scriptFile.isEmpty())
+        throw RuntimeException(QStringLiteral("Cannot run script: no file given"));
+
+    const QFileInfo info(scriptFile);
+    // An absolute path keeps the start from looking a bare file name up on the PATH.
+    const QString path = info.absoluteFilePath();
+    if (!info.exists())
+        cannotRun(path, QStringLiteral("no such file"));
+    if (info.isDir())
+        cannotRun(path, QStringLiteral("it is a folder"));
+
+    QStringList argv;
+    const QString osascript = QStandardPaths::findExecutable(QStringLiteral("osascript"));
+    if (!osascript.isEmpty()) {
+        argv = QStringList{osascript, path} + args;
+    } else {
+        if (!info.isExecutable())
+            cannotRun(path, QStringLiteral("the file is not executable"));
+        argv = QStringList{path} + args;
+    }
+
+    QList<QByteArray> encoded;
+    encoded.reserve(argv.size());
+    for (const QString &arg : argv)
+        encoded.append(QFile::encodeName(arg));
+    std::vector<char *> argPointers;
+    argPointers.reserve(encoded.size() + 1);
+    for (QByteArray &arg : encoded)
+        argPointers.push_back(arg.data());
+    argPointers.push_back(nullptr);
+
+    // posix_spawn lets the child share the parent's memory until its exec, so the program
+    // pauses only for the exec itself, not for copying itself as fork would, and a failed exec
+    // (a bad #! line, no permission) comes back as the result. The script gets a session of its
+    // own, so a signal to the program's process group does not reach it, stdin from the null
+    // device, so it never waits on the terminal, and SIGPIPE back at its default.
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(
+        &attributes, static_cast<short>(POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+
+    pid_t pid = 0;
+    const int error = ::posix_spawn(&pid, argPointers.front(), &actions, &attributes, argPointers.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        cannotRun(path, QString::fromLocal8Bit(std::strerror(error)));
+    watchChild(pid);
+}
+
+} // namespace ScriptRunner

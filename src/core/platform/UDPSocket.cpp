@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "core/platform/UDPSocket.h"
+
+#include "core/platform/HostNetwork.h"
+#include "core/platform/SocketOptions.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QLoggingCategory>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+#include <QVariant>
+
+Q_LOGGING_CATEGORY(lcNet, "brenvale.net")
+
+namespace {
+int frameworkCode(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::AddressInUseError:
+        return UDPSocket::AddressInUseError;
+    case QAbstractSocket::HostNotFoundError:
+        return UDPSocket::NameResolutionError;
+    case QAbstractSocket::SocketResourceError:
+        return UDPSocket::OutOfMemoryError;
+    case QAbstractSocket::RemoteHostClosedError:
+    case QAbstractSocket::NetworkError:
+    case QAbstractSocket::ConnectionRefusedError:
+        return UDPSocket::LostConnection;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+    case QAbstractSocket::OperationError:
+        return UDPSocket::InvalidStateError;
+    default:
+        return UDPSocket::OpenDriverError;
+    }
+}
+} // namespace
+
+UDPSocket::UDPSocket(QObject *parent) : QObject(parent), m_socket(new QUdpSocket(this))
+{
+    connect(m_socket, &QUdpSocket::readyRead, this, &UDPSocket::deliver);
+    connect(m_socket, &QUdpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        m_lastErrorCode = frameworkCode(error);
+        Q_EMIT Error(m_lastErrorCode, m_socket->errorString());
+    });
+}
+
+UDPSocket::~UDPSocket() = default;
+
+void UDPSocket::setRouterHops(int hops)
+{
+    m_routerHops = hops;
+    applyMulticastOptions();
+}
+
+void UDPSocket::setSendToSelf(bool on)
+{
+    m_sendToSelf = on;
+    applyMulticastOptions();
+}
+
+void UDPSocket::applyMulticastOptions()
+{
+    if (!IsConnected())
+        return;
+    m_socket->setSocketOption(QAbstractSocket::MulticastLoopbackOption, QVariant(m_sendToSelf ? 1 : 0));
+    m_socket->setSocketOption(QAbstractSocket::MulticastTtlOption, QVariant(m_routerHops));
+}
+
+void UDPSocket::fail(int code, const QString &message)
+{
+    m_lastErrorCode = code;
+    Q_EMIT Error(code, message);
+}
+
+void UDPSocket::Connect()
+{
+    if (IsConnected())
+        m_socket->close();
+    m_lastErrorCode = NoError;
+    m_mayHoldUnreported = true;
+    if (m_port < 0 || m_port > 65535) {
+        fail(InvalidPortError, QStringLiteral("Invalid port %1").arg(m_port));
+        return;
+    }
+    // An exclusive bind: a second instance on the same host cannot silently share the port.
+    if (!m_socket->bind(QHostAddress::AnyIPv4, static_cast<quint16>(m_port), QAbstractSocket::DontShareAddress)) {
+        // bind() has already raised errorOccurred, which set the code and raised Error.
+        if (m_lastErrorCode == NoError)
+            fail(frameworkCode(m_socket->error()), m_socket->errorString());
+        qCDebug(lcNet) << "bind" << m_port << "failed:" << m_socket->errorString();
+        return;
+    }
+    SocketOptions::enlargeReceiveBuffer(m_socket->socketDescriptor(), ReceiveBufferBytes);
+    applyMulticastOptions();
+}
+
+bool UDPSocket::IsConnected() const
+{
+    return m_socket->state() == QAbstractSocket::BoundState;
+}
+
+QString UDPSocket::LocalAddress() const
+{
+    const QHostAddress bound = m_socket->localAddress();
+    if (IsConnected() && !bound.isNull() && bound != QHostAddress::AnyIPv4 && bound != QHostAddress::Any)
+        return bound.toString();
+    return HostNetwork::primaryIPv4Address();
+}
+
+bool UDPSocket::JoinMulticastGroup(const QString &group)
+{
+    const QHostAddress address(group);
+    if (!IsConnected() || address.isNull()) {
+        m_lastErrorCode = address.isNull() ? NameResolutionError : InvalidStateError;
+        return false;
+    }
+    if (!m_socket->joinMulticastGroup(address)) {
+        m_lastErrorCode = frameworkCode(m_socket->error());
+        qCDebug(lcNet) << "join" << group << "failed:" << m_socket->errorString();
+        return false;
+    }
+    m_lastErrorCode = NoError;
+    return true;
+}
+
+void UDPSocket::LeaveMulticastGroup(const QString &group)
+{
+    const QHostAddress address(group);
+    if (!IsConnected() || address.isNull()) {
+        m_lastErrorCode = address.isNull() ? NameResolutionError : InvalidStateError;
+        return;
+    }
+    m_lastErrorCode = m_socket->leaveMulticastGroup(address) ? int(NoError) : frameworkCode(m_socket->error());
+}
+
+void UDPSocket::Poll()
+{
+    // Qt reports every datagram that arrives while its notifier is on, and delivery drains the
+    // socket, which turns the notifier back on. Only when a handler left datagrams unread can
+    // one wait unreported; otherwise the 10 ms poll costs not even a system call.
+    if (m_mayHoldUnreported)
+        deliver();
+}
+
+int UDPSocket::PacketsAvailable() const
+{
+    return IsConnected() && m_socket->hasPendingDatagrams() ? 1 : 0;
+}
+
+UDPSocket::Datagram UDPSocket::Read()
+{
+    Datagram datagram;
+    if (!IsConnected() || !m_socket->hasPendingDatagrams())
+        return datagram;
+    const QNetworkDatagram received = m_socket->receiveDatagram();
+    ++m_reads;
+    QHostAddress sender = received.senderAddress();
+    bool isV4 = false;
+    const quint32 v4 = sender.toIPv4Address(&isV4);
+    if (isV4)
+        sender = QHostAddress(v4);
+    datagram.Address = sender.toString();
+    datagram.SourcePort = static_cast<quint16>(received.senderPort() < 0 ? 0 : received.senderPort());
+    datagram.Data = received.data();
+    return datagram;
+}
+
+void UDPSocket::Write(const QString &address, const QByteArray &data)
+{
+    const QHostAddress destination(address);
+    if (destination.isNull()) {
+        fail(NameResolutionError, QStringLiteral("Invalid address \"%1\"").arg(address));
+        return;
+    }
+    if (!IsConnected()) {
+        fail(InvalidStateError, QStringLiteral("Socket is not bound"));
+        return;
+    }
+    // A failed send raises errorOccurred, which sets the code and raises Error.
+    m_socket->writeDatagram(data, destination, static_cast<quint16>(m_port));
+}
+
+void UDPSocket::Close()
+{
+    m_socket->close();
+}
+
+void UDPSocket::deliver()
+{
+    if (m_delivering) {
+        m_deliverAgain = true;
+        return;
+    }
+    m_delivering = true;
+    m_mayHoldUnreported = false;
+    const quint64 readsAtStart = m_reads;
+    QElapsedTimer batchTime;
+    batchTime.start();
+    const auto batchDone
+        = [&] { return m_reads - readsAtStart >= quint64(BatchDatagrams) || batchTime.hasExpired(BatchTimeMs); };
+    bool batchFull = false;
+    do {
+        m_deliverAgain = false;
+        while (PacketsAvailable() != 0) {
+            if (batchDone()) {
+                batchFull = true;
+                break;
+            }
+            const quint64 readsBefore = m_reads;
+            Q_EMIT DataAvailable();
+            if (m_reads == readsBefore) {
+                // The handler took nothing: the next poll or report tries again.
+                m_mayHoldUnreported = true;
+                break;
+            }
+        }
+    } while (!batchFull && m_deliverAgain && PacketsAvailable() != 0);
+    m_delivering = false;
+    if (batchFull) {
+        // Back to the loop with datagrams still waiting. Qt's notifier may be off (a report
+        // that came while a handler ran a nested loop turns it off until the next read), so
+        // the rest is asked for explicitly, once, behind whatever the loop holds by now.
+        m_mayHoldUnreported = true;
+        if (!m_continuationQueued) {
+            m_continuationQueued = true;
+            QMetaObject::invokeMethod(this, &UDPSocket::continueDelivery, Qt::QueuedConnection);
+        }
+    }
+}
+
+void UDPSocket::continueDelivery()
+{
+    m_continuationQueued = false;
+    deliver();
+}

@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QUdpSocket;
+
+// The framework's UDP socket over QUdpSocket.
+//
+// DataAvailable is raised once per waiting datagram, both when Qt reports new data and when
+// Poll() asks; each handler reads one datagram. If a handler reads nothing the delivery stops
+// until the next report, so a socket never spins. Delivery does not nest: a report that comes
+// while a handler runs (a modal box's nested event loop, say) is taken up by the running
+// delivery once the handler returns.
+//
+// One delivery hands over a bounded batch (BatchDatagrams reads or BatchTime, whichever comes
+// first) and then returns to the event loop, so a steady stream on one socket cannot starve
+// the other sockets, the timers, the window or a signal. What is left is taken up by a queued
+// call on the next pass of the loop (and by Qt's report or Poll(), whichever comes first).
+class UDPSocket : public QObject
+{
+    Q_OBJECT
+public:
+    struct Datagram
+    {
+        QString Address; // source address text, empty when nothing was read
+        quint16 SourcePort = 0;
+        QByteArray Data;
+    };
+
+    // Codes of LastErrorCode, after the framework's table.
+    enum ErrorCode {
+        NoError = 0,
+        OpenDriverError = 100,
+        LostConnection = 102,
+        NameResolutionError = 103,
+        AddressInUseError = 105,
+        InvalidStateError = 106,
+        InvalidPortError = 107,
+        OutOfMemoryError = 108,
+    };
+
+    static constexpr int BatchDatagrams = 64;
+    static constexpr int BatchTimeMs = 5;
+    // Asked of the kernel for every bound socket: a burst the loop has not yet caught up with
+    // waits in the socket rather than being dropped.
+    static constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
+
+    explicit UDPSocket(QObject *parent = nullptr);
+    ~UDPSocket() override;
+
+    int Port() const { return m_port; }
+    void setPort(int port) { m_port = port; }
+    int RouterHops() const { return m_routerHops; }
+    void setRouterHops(int hops);
+    bool SendToSelf() const { return m_sendToSelf; }
+    void setSendToSelf(bool on);
+
+    // Binds to Port on every IPv4 interface; failure leaves LastErrorCode set and raises Error.
+    void Connect();
+    bool IsConnected() const;
+    int LastErrorCode() const { return m_lastErrorCode; }
+    // The host's own IPv4 address for a socket bound to all interfaces.
+    QString LocalAddress() const;
+
+    bool JoinMulticastGroup(const QString &group);
+    void LeaveMulticastGroup(const QString &group);
+
+    void Poll();
+    int PacketsAvailable() const;
+    Datagram Read();
+    // One datagram to address at this socket's own Port.
+    void Write(const QString &address, const QByteArray &data);
+    void Close();
+
+Q_SIGNALS:
+    void DataAvailable();
+    void Error(int code, const QString &message);
+
+private:
+    void deliver();
+    void continueDelivery();
+    void applyMulticastOptions();
+    void fail(int code, const QString &message);
+
+    QUdpSocket *m_socket;
+    int m_port = 0;
+    int m_routerHops = 32;
+    bool m_sendToSelf = false;
+    int m_lastErrorCode = NoError;
+    bool m_delivering = false;
+    bool m_deliverAgain = false;
+    bool m_mayHoldUnreported = true;
+    bool m_continuationQueued = false;
+    quint64 m_reads = 0;
+};

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "core/trigger/DailyLogFile.h"
+
+#include <limits>
+
+#include "core/platform/DebugLog.h"
+#include "core/platform/RegularFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+
+namespace {
+
+QString englishWeekday(int dayOfWeek)
+{
+    // QDate counts Monday as 1 and Sunday as 7.
+    static const char *const names[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+    if (dayOfWeek < 1 || dayOfWeek > 7)
+        return QString();
+    return QLatin1String(names[dayOfWeek - 1]);
+}
+
+QString isoDate(const QDate &date)
+{
+    const QLatin1Char zero('0');
+    return QStringLiteral("%1-%2-%3")
+        .arg(date.year(), 4, 10, zero)
+        .arg(date.month(), 2, 10, zero)
+        .arg(date.day(), 2, 10, zero);
+}
+
+} // namespace
+
+DailyLogFile::DailyLogFile(const QDateTime &when)
+{
+    const QDateTime local = when.toLocalTime();
+    m_date = isoDate(local.date());
+    m_weekday = englishWeekday(local.date().dayOfWeek());
+    m_longTime = longTimeText(local);
+}
+
+QString DailyLogFile::fileName() const
+{
+    return QStringLiteral("OnTheAirVideo Log ") + m_date + QStringLiteral(".txt");
+}
+
+QString DailyLogFile::path(const QString &folder) const
+{
+    return folder + fileName();
+}
+
+QByteArray DailyLogFile::line(const QString &msg, const QString &vtId) const
+{
+    const QChar tab(QLatin1Char('\t'));
+    const QString text = tab + m_date + tab + m_longTime + tab + m_weekday + tab + QStringLiteral("**********")
+        + tab + escapeControlCharacters(msg) + QStringLiteral(" on VT ") + escapeControlCharacters(vtId)
+        + QStringLiteral("\r\n");
+    return text.toUtf8();
+}
+
+bool DailyLogFile::append(const QString &folder, const QString &msg, const QString &vtId) const
+{
+    if (!isUsableFolder(folder))
+        return false;
+    const QByteArray bytes = line(msg, vtId);
+    QFile file(path(folder));
+    // Append creates a missing file; the folder is left for the operator to provide. Anything
+    // but a regular file at the path (a FIFO would hold the write) fails like a missing folder.
+    if (!RegularFile::open(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered).isEmpty())
+        return false;
+    // A disk that fills up mid-line takes part of it; that part is cut off again, so the file
+    // holds whole lines only and the next line does not run on from a broken one.
+    const qint64 sizeBefore = file.size();
+    if (file.write(bytes) != bytes.size()) {
+        file.resize(sizeBefore);
+        return false;
+    }
+    file.close();
+    return file.error() == QFileDevice::NoError;
+}
+
+bool DailyLogFile::isUsableFolder(const QString &folder)
+{
+    return !folder.isEmpty() && QDir::isAbsolutePath(folder);
+}
+
+QString DailyLogFile::longTimeText(const QDateTime &when)
+{
+    // The text changes once a second, and formatting it (time zone name included) is dear on
+    // the tally path, which needs it for every row and line: it is made once per second.
+    static qint64 cachedSecond = std::numeric_limits<qint64>::min();
+    static int cachedOffset = 0;
+    static QString cachedText;
+    const qint64 second = when.toSecsSinceEpoch();
+    const int offset = when.offsetFromUtc();
+    if (second != cachedSecond || offset != cachedOffset) {
+        const QLocale locale = QLocale::system();
+        cachedText = locale.toString(when, locale.timeFormat(QLocale::LongFormat));
+        cachedSecond = second;
+        cachedOffset = offset;
+    }
+    return cachedText;
+}
+
+QString DailyLogFile::screenRow(const QDateTime &when, const QString &msg)
+{
+    return longTimeText(when) + QStringLiteral(" : ") + msg;
+}

@@ -1,0 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include <QVariantList>
+
+// Runs the bundle's playout script "Contents/Resources/Play.scpt", found two folders above the
+// executable, handing it args. A script that cannot be started raises a RuntimeException.
+void Play(const QVariantList &args = {});

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include "core/platform/HttpClient.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+// One HTTP connection to a graphics server. Any HTTP answer, whatever its status, arrives as
+// content (at most HttpClient::contentCap bytes of it); a failure before the answer is complete
+// (a timeout included) arrives as an error. A started connection deletes itself once its answer
+// or error has been handled.
+class WebClass : public QObject
+{
+    Q_OBJECT
+public:
+    explicit WebClass(HttpClient *client, QObject *parent = nullptr);
+    ~WebClass() override;
+
+    void SetRequestContent(const QByteArray &content, const QString &mimeType);
+    // Starts the request and returns at once; a URL that cannot be requested raises a
+    // RuntimeException. The request ends within timeoutSeconds of this call.
+    void Send(const QString &method, const QString &url, int timeoutSeconds);
+    void Disconnect();
+
+    // The client for graphics-server requests, living as long as the application.
+    static HttpClient *sharedClient();
+
+Q_SIGNALS:
+    // A failure before the answer was complete, a timeout included; raised once at most.
+    void Failed(const QString &message);
+
+protected:
+    virtual void Event_ContentReceived(const QString &url, int httpStatus, const QByteArray &content);
+    virtual void Event_Error(const QString &message);
+
+private:
+    void finished(const HttpClient::Outcome &outcome);
+
+    QPointer<HttpClient> m_client;
+    quint64 m_request = 0; // 0 while none runs
+    QString m_url;
+    QByteArray m_content;
+    QString m_mimeType;
+};

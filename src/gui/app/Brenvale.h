@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include "gui/framework/Application.h"
+
+class RemoteControl;
+
+// The application object: start-up and shut-down, remote-control events and the menu
+// commands.
+class Brenvale : public Application
+{
+    Q_OBJECT
+public:
+    Brenvale();
+    ~Brenvale() override;
+
+    static Brenvale *App();
+
+    // A remote-control event: class "Bvrq" with the IDs "Rel0" to "Rel3" switches the keys.
+    // Answers whether the event was handled.
+    bool Event_HandleAppleEvent(const QString &eventClass, const QString &eventID);
+
+    bool _FileAbout_Action();
+    bool _FilePrefs_Action(int index);
+    bool _FileClose_Action();
+
+    // Binds the menu items to the commands above by name.
+    void _ApplicationAddMenuHandlers();
+
+protected:
+    void Event_Open() override;
+    void Event_Close() override;
+    void lateStartup() override;
+
+private:
+    void _MakeDefaultView();
+
+    RemoteControl *m_remoteControl = nullptr;
+};

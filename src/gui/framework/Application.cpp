@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "gui/framework/Application.h"
+
+#include "core/platform/ErrorReport.h"
+#include "gui/framework/MsgBox.h"
+#include "core/platform/TerminationSignals.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+Application *s_instance = nullptr;
+}
+
+Application::Application()
+{
+    s_instance = this;
+    QApplication::setQuitOnLastWindowClosed(false);
+    connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
+        if (m_autoQuit)
+            Quit(0);
+    });
+    TerminationSignals::install(this, [this] {
+        m_quitBySignal = true;
+        MsgBox::dismissOpen();
+        Quit(0);
+    });
+}
+
+Application::~Application()
+{
+    if (s_instance == this)
+        s_instance = nullptr;
+}
+
+Application *Application::instance()
+{
+    return s_instance;
+}
+
+QString Application::ExecutableFile() const
+{
+    return QCoreApplication::applicationFilePath();
+}
+
+void Application::Quit(int exitCode)
+{
+    if (m_quitRequested)
+        return;
+    m_quitRequested = true;
+    m_exitCode = exitCode;
+    // Queued, so that the handler asking to quit finishes first; during start-up run() queues
+    // it once the main event loop is about to run.
+    if (!m_starting)
+        scheduleQuit(0);
+}
+
+void Application::StandDown(int exitCode)
+{
+    m_standingDown = true;
+    Quit(exitCode);
+}
+
+void Application::scheduleQuit(int delayMs)
+{
+    QTimer::singleShot(delayMs, this, [this] { finishQuit(); });
+}
+
+void Application::finishQuit()
+{
+    // Carried out inside a box's loop, the Close events would run in the middle of the handler
+    // that opened the box, and ending the event loop there would end only the box's.
+    if (MsgBox::isOpen()) {
+        scheduleQuit(10);
+        return;
+    }
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        QPointer<QWidget> guard(window);
+        if (guard && guard->isWindow() && (guard->isVisible() || guard->testAttribute(Qt::WA_DeleteOnClose)))
+            ErrorReport::guarded("Window close", [&] { guard->close(); });
+    }
+    ErrorReport::guarded("Application Close", [this] { Event_Close(); });
+    QCoreApplication::exit(m_exitCode);
+}
+
+int Application::run()
+{
+    m_starting = true;
+    ErrorReport::guarded("Application Open", [this] { Event_Open(); });
+    ErrorReport::guarded("Late start-up", [this] { lateStartup(); });
+    m_starting = false;
+    if (m_quitRequested)
+        scheduleQuit(0);
+    return QApplication::exec();
+}

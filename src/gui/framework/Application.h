@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The framework's application object: version data, quit-after-last-window and the orderly
+// quit. Quit closes every window first (each runs its Close event), then raises the
+// application's Close event, then ends the event loop. The quit is carried out from the main
+// event loop once no message box is open: one asked for during start-up (in a box's loop, or
+// before the loop runs) waits until the Open event and the late start-up have finished.
+// SIGTERM and SIGINT dismiss any open box and quit the same way.
+class Application : public QObject
+{
+    Q_OBJECT
+public:
+    Application();
+    ~Application() override;
+
+    static Application *instance();
+
+    int MajorVersion = 0;
+    int MinorVersion = 0;
+    int BugVersion = 0;
+    int NonReleaseVersion = 0;
+    int StageCode = 0;
+    QString LongVersion;
+    QString ShortVersion;
+    QString PackageInfo;
+
+    bool AutoQuit() const { return m_autoQuit; }
+    void setAutoQuit(bool on) { m_autoQuit = on; }
+
+    void Quit(int exitCode = 0);
+    // Quit for an instance that finds its place on this host taken at start-up: its Close
+    // event must leave state that the running instance shares (the preferences file) alone.
+    void StandDown(int exitCode = 0);
+    bool isQuitting() const { return m_quitRequested; }
+    bool isStandingDown() const { return m_standingDown; }
+    // True once SIGTERM or SIGINT asked to quit: nobody may be there to answer a box.
+    bool quitBySignal() const { return m_quitBySignal; }
+
+    // The location of the program's own executable file.
+    QString ExecutableFile() const;
+
+    // Runs the Open event, then the late start-up hook, then the event loop until quit.
+    int run();
+
+protected:
+    virtual void Event_Open() {}
+    virtual void Event_Close() {}
+    virtual void lateStartup() {}
+
+private:
+    void scheduleQuit(int delayMs);
+    void finishQuit();
+
+    bool m_autoQuit = false;
+    bool m_starting = false;
+    bool m_quitRequested = false;
+    bool m_quitBySignal = false;
+    bool m_standingDown = false;
+    int m_exitCode = 0;
+};

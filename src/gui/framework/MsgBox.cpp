@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "gui/framework/MsgBox.h"
+
+#include "gui/framework/Application.h"
+#include "core/platform/DebugLog.h"
+
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace MsgBox {
+namespace {
+Responder &responder()
+{
+    static Responder instance;
+    return instance;
+}
+
+// The boxes on screen, innermost last.
+QList<QPointer<QMessageBox>> &openBoxes()
+{
+    static QList<QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+
+// After SIGTERM or SIGINT nobody may be there to answer: a box would hold the quit forever.
+bool nobodyAnswers()
+{
+    const Application *app = Application::instance();
+    return app && app->quitBySignal();
+}
+
+int run(QMessageBox &box)
+{
+    openBoxes().append(&box);
+    const int result = box.exec();
+    openBoxes().removeAll(&box);
+    return result;
+}
+} // namespace
+
+void show(const QString &text)
+{
+    if (responder()) {
+        responder()({text, QString(), false});
+        return;
+    }
+    if (nobodyAnswers()) {
+        DebugLog(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+    run(box);
+}
+
+Answer ask(const QString &text, const QString &title)
+{
+    if (responder())
+        return responder()({text, title, true});
+    if (nobodyAnswers()) {
+        DebugLog(text);
+        return Answer::No;
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
+    return run(box) == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+bool isOpen()
+{
+    return !openBoxes().isEmpty();
+}
+
+void dismissOpen()
+{
+    const auto boxes = openBoxes();
+    for (const QPointer<QMessageBox> &box : boxes) {
+        if (!box)
+            continue;
+        DebugLog(box->text());
+        // A plain box as if OK was pressed, a question as if No: it acts only on Yes.
+        box->done(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok);
+    }
+}
+
+void setResponder(Responder newResponder)
+{
+    responder() = std::move(newResponder);
+}
+
+} // namespace MsgBox

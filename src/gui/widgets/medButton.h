@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include "gui/widgets/CanvasButton.h"
+
+// A momentary button whose look follows the pointer: "hover" while over it, "pushed" while
+// pressed, "normal" after a release or when the pointer leaves.
+class medButton : public CanvasButton
+{
+    Q_OBJECT
+public:
+    explicit medButton(QWidget *parent = nullptr);
+    ~medButton() override;
+
+protected:
+    bool Event_MouseDown() override;
+    void Event_MouseEnter() override;
+    void Event_MouseExit() override;
+    void Event_MouseUp() override;
+};

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QQueue>
+#include <QString>
+
+#include <functional>
+
+// The boxes that show peer messages to the operator, one at a time, in the order the messages
+// came.
+//
+// A box runs a modal loop, and one opened from inside the peer socket's receive pass would hold
+// that pass up: a command 21 arriving meanwhile would wait for the operator while this trigger
+// stays enabled. So while the pass runs a box only joins the queue, and the queue is shown from
+// the event loop once the pass has returned; the pass then goes on inside the box's own loop
+// and only adds to the queue.
+//
+// Anyone can send such messages, so the queue is bounded: at most MaxPerSender boxes of one
+// sender (the one on screen included) and MaxWaiting waiting in all. A message that does not
+// fit goes to the system log instead: a line for each of the first few in a second, a count
+// for the rest.
+class PeerBoxes : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxPerSender = 8;
+    static constexpr int MaxWaiting = 16;
+    static constexpr int LoggedDropsPerSecond = 10;
+    // Characters of a dropped message's text kept in its log line.
+    static constexpr int LoggedTextLength = 100;
+
+    // `mustWait` tells whether a box asked for now has to wait for the event loop.
+    PeerBoxes(std::function<bool()> mustWait, QObject *parent);
+
+    // Shows `text` in a box now, or queues it, or logs it when the queue is full.
+    void show(const QString &from, const QString &text);
+
+    qsizetype waiting() const { return m_waiting.size(); }
+    bool isShowing() const { return m_showing; }
+
+private:
+    struct Box
+    {
+        QString from;
+        QString text;
+    };
+
+    void showWaiting();
+    void release(const QString &from);
+    void dropped(const QString &from, const QString &text);
+    void logUnloggedDrops();
+
+    std::function<bool()> m_mustWait;
+    QQueue<Box> m_waiting;
+    // Boxes waiting or on screen, per sender.
+    QHash<QString, int> m_perSender;
+    bool m_showing = false;
+    bool m_scheduled = false;
+    QElapsedTimer m_dropSecond;
+    int m_dropsLogged = 0;
+    int m_dropsUnlogged = 0;
+};

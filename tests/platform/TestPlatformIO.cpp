@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+// The platform's own I/O under pressure: what the system log escapes, its copy on a standard
+// error nobody reads, and a UDP socket with a long backlog (on loopback, inside the test
+// namespace).
+#include "core/platform/DebugLog.h"
+#include "core/platform/UDPSocket.h"
+
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+class TestPlatformIO : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void escapes_data();
+    void escapes();
+    void stalledStandardErrorDropsAndCounts();
+    void backlogGoesInBoundedBatches();
+};
+
+void TestPlatformIO::escapes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("escaped");
+    QTest::newRow("C0 and DEL") << QStringLiteral("a\r\n\tb\x01\x1f\x7f")
+                                << QStringLiteral("a\\r\\n\\tb\\x01\\x1f\\x7f");
+    QTest::newRow("C1, NEL and CSI") << QStringLiteral("\u0080\u0085\u009B2J\u009F")
+                                     << QStringLiteral("\\x80\\x85\\x9b2J\\x9f");
+    QTest::newRow("separators") << QStringLiteral("\u2028\u2029") << QStringLiteral("\\u2028\\u2029");
+    // Printable neighbours stay as they are.
+    QTest::newRow("printable") << QStringLiteral("~\u00A0\u00E9\u2027\u202A")
+                               << QStringLiteral("~\u00A0\u00E9\u2027\u202A");
+}
+
+void TestPlatformIO::escapes()
+{
+    QFETCH(QString, text);
+    QTEST(escapeControlCharacters(text), "escaped");
+}
+
+void TestPlatformIO::stalledStandardErrorDropsAndCounts()
+{
+    int ends[2];
+    QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+    ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    const int savedStderr = ::dup(STDERR_FILENO);
+    QCOMPARE(::dup2(ends[1], STDERR_FILENO), STDERR_FILENO);
+    ::close(ends[1]);
+    QByteArray received;
+    const auto turnLoopAndDrain = [&] {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+            received.append(buffer, n);
+    };
+
+    // Far more than the pipe and the log's own buffer hold; a blocking write would stop the
+    // test here, and the alarm ends it instead.
+    ::alarm(60);
+    const int count = 3000;
+    const QByteArray padding(90, 'x');
+    for (int i = 0; i < count; ++i)
+        DebugLog(QString::number(i) + QString::fromLatin1(padding));
+    for (int i = 0; i < 50; ++i)
+        turnLoopAndDrain();
+    DebugLog(QStringLiteral("after"));
+    turnLoopAndDrain();
+    ::alarm(0);
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    ::close(ends[0]);
+
+    // Whole lines from the first on, then how many were dropped, then what came later.
+    const QList<QByteArray> lines = received.split('\n');
+    QVERIFY2(lines.size() > 3 && lines.size() < count, received.left(200).constData());
+    const int written = int(lines.size()) - 3;
+    for (int i = 0; i < written; ++i)
+        QCOMPARE(lines.at(i), QByteArray::number(i) + padding);
+    QCOMPARE(lines.at(written), QByteArray::number(count - written) + " system-log lines dropped");
+    QCOMPARE(lines.at(written + 1), QByteArray("after"));
+}
+
+void TestPlatformIO::backlogGoesInBoundedBatches()
+{
+    UDPSocket socket;
+    QUdpSocket sender;
+    QVERIFY(sender.bind(QHostAddress::LocalHost, 0));
+    socket.setPort(sender.localPort() + 1);
+    socket.Connect();
+    QVERIFY(socket.IsConnected());
+    QList<QByteArray> received;
+    qsizetype receivedWhenQueuedRan = -1;
+    connect(&socket, &UDPSocket::DataAvailable, this, [&] {
+        if (received.isEmpty())
+            QTimer::singleShot(0, this, [&] { receivedWhenQueuedRan = received.size(); });
+        received.append(socket.Read().Data);
+    });
+
+    // A backlog of several batches, all waiting before the loop first looks; no Poll().
+    const int count = 4 * UDPSocket::BatchDatagrams;
+    for (int i = 0; i < count; ++i)
+        sender.writeDatagram(QByteArray::number(i), QHostAddress::LocalHost, quint16(socket.Port()));
+    QVERIFY(QTest::qWaitFor([&] { return received.size() >= count; }, 5000));
+    QTest::qWait(50);
+    QCOMPARE(received.size(), count);
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(received.at(i), QByteArray::number(i));
+    // The event queued during the first batch ran before the backlog was through.
+    QVERIFY2(receivedWhenQueuedRan >= 1 && receivedWhenQueuedRan <= UDPSocket::BatchDatagrams,
+        qPrintable(QString::number(receivedWhenQueuedRan)));
+}
+
+QTEST_GUILESS_MAIN(TestPlatformIO)
+#include "TestPlatformIO.moc"
