@@ -9,7 +9,6 @@
 #include <arpa/inet.h>
 #include <cstring>
 #include <poll.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,30 +31,6 @@ struct HttpConnection
     std::string buffer;
 };
 
-// Takes every complete request off the front of the connection's buffer; returns how many.
-int completeRequests(HttpConnection &connection)
-{
-    int complete = 0;
-    for (;;) {
-        const std::size_t headerEnd = connection.buffer.find("\r\n\r\n");
-        if (headerEnd == std::string::npos)
-            return complete;
-        std::size_t contentLength = 0;
-        std::size_t lineStart = connection.buffer.find("\r\n") + 2;
-        while (lineStart < headerEnd) {
-            const std::size_t lineEnd = connection.buffer.find("\r\n", lineStart);
-            const std::string line = connection.buffer.substr(lineStart, lineEnd - lineStart);
-            if (line.size() > 15 && strncasecmp(line.c_str(), "content-length:", 15) == 0)
-                contentLength = std::strtoul(line.c_str() + 15, nullptr, 10);
-            lineStart = lineEnd + 2;
-        }
-        const std::size_t total = headerEnd + 4 + contentLength;
-        if (connection.buffer.size() < total)
-            return complete;
-        connection.buffer.erase(0, total);
-        ++complete;
-    }
-}
 } // namespace
 
 Listeners::Listeners(const std::string &group, const std::string &localAddress, const std::string &mainServerAddress)
@@ -166,7 +141,7 @@ void Listeners::runKeys()
                 continue;
             }
             connection.buffer.append(buffer, static_cast<std::size_t>(length));
-            const int complete = completeRequests(connection);
+            const int complete = Sockets::takeRequests(connection.buffer);
             for (int n = 0; n < complete; ++n) {
                 {
                     const std::lock_guard lock(m_keyMutex);

@@ -4,10 +4,12 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -106,6 +108,30 @@ std::array<std::uint8_t, 22> tallyPacket(std::uint8_t header, std::uint8_t tally
     packet[20] = tally;
     packet[21] = 0;
     return packet;
+}
+
+int takeRequests(std::string &buffer)
+{
+    int complete = 0;
+    for (;;) {
+        const std::size_t headerEnd = buffer.find("\r\n\r\n");
+        if (headerEnd == std::string::npos)
+            return complete;
+        std::size_t contentLength = 0;
+        std::size_t lineStart = buffer.find("\r\n") + 2;
+        while (lineStart < headerEnd) {
+            const std::size_t lineEnd = buffer.find("\r\n", lineStart);
+            const std::string line = buffer.substr(lineStart, lineEnd - lineStart);
+            if (line.size() > 15 && strncasecmp(line.c_str(), "content-length:", 15) == 0)
+                contentLength = std::strtoul(line.c_str() + 15, nullptr, 10);
+            lineStart = lineEnd + 2;
+        }
+        const std::size_t total = headerEnd + 4 + contentLength;
+        if (buffer.size() < total)
+            return complete;
+        buffer.erase(0, total);
+        ++complete;
+    }
 }
 
 long udpDrops(int pid, std::uint16_t port)

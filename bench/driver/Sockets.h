@@ -20,6 +20,9 @@ int udpListener(std::uint16_t port);
 int tcpListener(std::uint16_t port);
 // A TSL UMD 4.0 tally datagram: header byte, control, 16 text bytes, checksum, VBC, tally, spare.
 std::array<std::uint8_t, 22> tallyPacket(std::uint8_t header, std::uint8_t tally);
+// Takes every complete HTTP request (headers and Content-Length body) off the front of `buffer`;
+// returns how many.
+int takeRequests(std::string &buffer);
 // The receive-queue drops the kernel counted for a UDP socket on `port`, as /proc/<pid>/net/udp
 // of a process in the socket's namespace shows them; -1 when none is found.
 long udpDrops(int pid, std::uint16_t port);
