@@ -54,12 +54,12 @@ Brenvale *Brenvale::App()
     return qobject_cast<Brenvale *>(Application::instance());
 }
 
-void Brenvale::_ApplicationAddMenuHandlers()
+void Brenvale::applicationAddMenuHandlers()
 {
     MainMenuBar *menu = MainMenuBar::instance();
-    menu->AddMenuHandler(QStringLiteral("FileAbout"), [this](int) { return _FileAbout_Action(); });
-    menu->AddMenuHandler(QStringLiteral("FilePrefs"), [this](int index) { return _FilePrefs_Action(index); });
-    menu->AddMenuHandler(QStringLiteral("FileClose"), [this](int) { return _FileClose_Action(); });
+    menu->AddMenuHandler(QStringLiteral("FileAbout"), [this](int) { return FileAbout_Action(); });
+    menu->AddMenuHandler(QStringLiteral("FilePrefs"), [this](int index) { return FilePrefs_Action(index); });
+    menu->AddMenuHandler(QStringLiteral("FileClose"), [this](int) { return FileClose_Action(); });
 }
 
 void Brenvale::Event_Open()
@@ -82,7 +82,7 @@ void Brenvale::Event_Open()
 
 void Brenvale::lateStartup()
 {
-    _MakeDefaultView();
+    makeDefaultView();
     // An instance that already quits has no use for the remote control, and a second one on
     // this host must not take its name on the bus from the first.
     if (isQuitting())
@@ -95,7 +95,7 @@ void Brenvale::lateStartup()
     });
 }
 
-void Brenvale::_MakeDefaultView()
+void Brenvale::makeDefaultView()
 {
     Window1::instance();
 }
@@ -137,18 +137,18 @@ bool Brenvale::Event_HandleAppleEvent(const QString &eventClass, const QString &
     return false;
 }
 
-bool Brenvale::_FileAbout_Action()
+bool Brenvale::FileAbout_Action()
 {
     About *about = About::instance();
     about->centreOnMainScreen();
     about->show();
     about->raise();
     about->activateWindow();
-    about->Label5->setText(QStringLiteral("v %1.%2").arg(MinorVersion).arg(NonReleaseVersion));
+    about->versionLabel->setText(QStringLiteral("v %1.%2").arg(MinorVersion).arg(NonReleaseVersion));
     return true;
 }
 
-bool Brenvale::_FilePrefs_Action(int)
+bool Brenvale::FilePrefs_Action(int)
 {
     PrefsWindow *prefs = PrefsWindow::instance();
     prefs->show();
@@ -157,7 +157,7 @@ bool Brenvale::_FilePrefs_Action(int)
     return true;
 }
 
-bool Brenvale::_FileClose_Action()
+bool Brenvale::FileClose_Action()
 {
     // The front window: the active one, else the topmost visible window.
     QWidget *front = QApplication::activeWindow();
