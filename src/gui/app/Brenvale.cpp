@@ -4,7 +4,6 @@
 
 #include "gui/windows/About.h"
 #include "core/platform/DebugLog.h"
-#include "core/platform/ErrorReport.h"
 #include "gui/windows/MainMenuBar.h"
 #include "core/prefs/ModernPreferences.h"
 #include "gui/framework/MsgBox.h"
@@ -88,11 +87,10 @@ void Brenvale::lateStartup()
     if (isQuitting())
         return;
     m_remoteControl = new RemoteControl(this);
-    m_remoteControl->start([this](const QString &eventClass, const QString &eventID) {
-        bool handled = false;
-        ErrorReport::guarded("Brenvale.HandleAppleEvent", [&] { handled = Event_HandleAppleEvent(eventClass, eventID); });
-        return handled;
-    });
+    const auto handle = [this](const QString &eventClass, const QString &eventID) {
+        return Event_HandleAppleEvent(eventClass, eventID);
+    };
+    m_remoteControl->start(handle, "Brenvale.HandleAppleEvent");
 }
 
 void Brenvale::makeDefaultView()
