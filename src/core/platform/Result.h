@@ -12,11 +12,10 @@
 // value, or the message of the failure that kept it from one. Such failures are expected and
 // the caller decides what they mean; only what nobody handles is thrown, and that ends in the
 // unhandled-error report. Result<> carries no value, only success or a failure.
-template<typename T = std::monostate>
-class Result
+template<typename T = std::monostate> class Result
 {
 public:
-    Result(T value = T()) : m_value(std::move(value)) {}
+    Result(T value = T()) : m_value(std::move(value)) { }
 
     static Result failure(QString message)
     {
