@@ -11,6 +11,11 @@ target_compile_definitions(brenvale_common INTERFACE
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
     QT_NO_KEYWORDS)
 
+option(BRENVALE_WERROR "Treat compiler warnings as errors" OFF)
+if(BRENVALE_WERROR)
+    target_compile_options(brenvale_common INTERFACE -Werror)
+endif()
+
 option(BRENVALE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(BRENVALE_SANITIZE)
     target_compile_options(brenvale_common INTERFACE

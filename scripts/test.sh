@@ -33,7 +33,7 @@ run_suite() {
 scripts/install-deps.sh
 
 stage "build and test"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRENVALE_WERROR=ON
 cmake --build build -j"$(nproc)"
 run_suite build
 
@@ -41,7 +41,7 @@ run_suite build
 # LeakSanitizer reports at exit with a non-zero status. The settings reach the programs the
 # tests start too.
 stage "build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRENVALE_SANITIZE=ON
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRENVALE_SANITIZE=ON -DBRENVALE_WERROR=ON
 cmake --build build-asan -j"$(nproc)"
 ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1" \
 UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \

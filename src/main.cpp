@@ -13,8 +13,8 @@ int main(int argc, char *argv[])
     GuardedApplication application(argc, argv);
     routeToolkitMessages();
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
-    FileTypes1::_Initialize();
+    FileTypes1::initialize();
     Brenvale app;
-    app._ApplicationAddMenuHandlers();
+    app.applicationAddMenuHandlers();
     return app.run();
 }

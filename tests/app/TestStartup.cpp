@@ -264,7 +264,7 @@ Window1 *TestStartup::quietWindow(const QString &folder)
 void TestStartup::fileTypeSet()
 {
     FileTypes1::pAllFileTypes.clear();
-    FileTypes1::_Initialize();
+    FileTypes1::initialize();
     QCOMPARE(FileTypes1::pAllFileTypes.size(), 1);
     QCOMPARE(FileTypes1::pAllFileTypes.constFirst(), FileTypes1::Text());
     const FileTypes1::FileType &text = *FileTypes1::Text();

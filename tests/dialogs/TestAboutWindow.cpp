@@ -63,7 +63,7 @@ bool configureScreen(const QTemporaryDir &dir, const QByteArray &size)
 int placeAbout()
 {
     Brenvale app;
-    app._FileAbout_Action();
+    app.FileAbout_Action();
     const About *about = About::openInstance();
     if (!about)
         return 2;
@@ -115,7 +115,7 @@ void TestAboutWindow::initTestCase()
     ModernPreferences::Initialise(QStringLiteral("Brenvale"));
     ModernPreferences::Preferences->Load();
     m_app = new Brenvale();
-    m_app->_ApplicationAddMenuHandlers();
+    m_app->applicationAddMenuHandlers();
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_web, "open");
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &m_web, "open");
 }
@@ -156,7 +156,7 @@ void TestAboutWindow::builtHiddenWithItsDesign()
     // Not resizable: the window system gets one size only.
     QCOMPARE(about->minimumSize(), QSize(388, 163));
     QCOMPARE(about->maximumSize(), QSize(388, 163));
-    QCOMPARE(about->Label5->text(), QStringLiteral("xxxx"));
+    QCOMPARE(about->versionLabel->text(), QStringLiteral("xxxx"));
     // Its Open event ran on creation: centred, and the Close item shown.
     QCOMPARE(about->Left(), 526);
     QCOMPARE(about->Top(), 368);
@@ -181,12 +181,12 @@ void TestAboutWindow::aboutCommandCentresShowsAndWritesVersion()
     m_app->MinorVersion = minor;
     m_app->NonReleaseVersion = nonRelease;
 
-    QVERIFY(m_app->_FileAbout_Action());
+    QVERIFY(m_app->FileAbout_Action());
     About *about = About::openInstance();
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QVERIFY(QTest::qWaitForWindowExposed(about));
-    QCOMPARE(about->Label5->text(), text);
+    QCOMPARE(about->versionLabel->text(), text);
     // (900 - 163) / 2 = 368.5 and (1440 - 388) / 2 = 526, truncated; shown, it stays there.
     QCOMPARE(about->Left(), 526);
     QCOMPARE(about->Top(), 368);
@@ -196,28 +196,28 @@ void TestAboutWindow::aboutCommandCentresShowsAndWritesVersion()
 
 void TestAboutWindow::secondAboutCommandReusesAndRecentres()
 {
-    QVERIFY(m_app->_FileAbout_Action());
+    QVERIFY(m_app->FileAbout_Action());
     About *about = About::openInstance();
     QVERIFY(about);
     about->setLeft(10);
     about->setTop(20);
-    about->Label5->setText(QStringLiteral("xxxx"));
+    about->versionLabel->setText(QStringLiteral("xxxx"));
     // Hidden meanwhile (as closing the preferences window does): the Open event does not run
     // again, so it stays hidden.
     FileClose()->setVisible(false);
 
-    QVERIFY(m_app->_FileAbout_Action());
+    QVERIFY(m_app->FileAbout_Action());
     QCOMPARE(About::openInstance(), about);
     QCOMPARE(aboutWindows(), 1);
     QCOMPARE(about->Left(), 526);
     QCOMPARE(about->Top(), 368);
-    QCOMPARE(about->Label5->text(), QStringLiteral("v 0.116"));
+    QCOMPARE(about->versionLabel->text(), QStringLiteral("v 0.116"));
     QVERIFY(!FileClose()->isVisible());
 }
 
 void TestAboutWindow::closingAndReopening()
 {
-    QVERIFY(m_app->_FileAbout_Action());
+    QVERIFY(m_app->FileAbout_Action());
     QPointer<About> first = About::openInstance();
     QVERIFY(first);
     QVERIFY(FileClose()->isVisible());
@@ -229,19 +229,19 @@ void TestAboutWindow::closingAndReopening()
     QVERIFY(!FileClose()->isVisible());
     QTRY_VERIFY(first.isNull());
 
-    QVERIFY(m_app->_FileAbout_Action());
+    QVERIFY(m_app->FileAbout_Action());
     About *second = About::openInstance();
     QVERIFY(second);
     QVERIFY(second->isVisible());
     QVERIFY(FileClose()->isVisible());
-    QCOMPARE(second->Label5->text(), QStringLiteral("v 0.116"));
+    QCOMPARE(second->versionLabel->text(), QStringLiteral("v 0.116"));
     QCOMPARE(aboutWindows(), 1);
 }
 
 void TestAboutWindow::closeItemIsSharedWithPreferences()
 {
-    QVERIFY(m_app->_FileAbout_Action());
-    QVERIFY(m_app->_FilePrefs_Action(0));
+    QVERIFY(m_app->FileAbout_Action());
+    QVERIFY(m_app->FilePrefs_Action(0));
     About *about = About::openInstance();
     PrefsWindow *prefs = PrefsWindow::openInstance();
     QVERIFY(about && prefs);
@@ -252,7 +252,7 @@ void TestAboutWindow::closeItemIsSharedWithPreferences()
     QVERIFY(about->isVisible());
     QVERIFY(!FileClose()->isVisible());
 
-    QVERIFY(m_app->_FilePrefs_Action(0));
+    QVERIFY(m_app->FilePrefs_Action(0));
     prefs = PrefsWindow::openInstance();
     QVERIFY(prefs);
     QVERIFY(FileClose()->isVisible());
@@ -268,20 +268,20 @@ void TestAboutWindow::closeItemIsSharedWithPreferences()
 
 void TestAboutWindow::linkLabelOpensWebSite()
 {
-    QVERIFY(m_app->_FileAbout_Action());
+    QVERIFY(m_app->FileAbout_Action());
     About *about = About::openInstance();
     QVERIFY(about);
     QVERIFY(QTest::qWaitForWindowExposed(about));
 
-    QTest::mouseClick(about->Label6, Qt::LeftButton);
-    QTest::mouseClick(about->Label6, Qt::LeftButton, {}, QPoint(3, 3));
+    QTest::mouseClick(about->webLink, Qt::LeftButton);
+    QTest::mouseClick(about->webLink, Qt::LeftButton, {}, QPoint(3, 3));
     QCOMPARE(m_web.urls.size(), 2);
     QCOMPARE(m_web.urls.at(0), QUrl(About::webAddress));
     QCOMPARE(m_web.urls.at(1), QUrl(About::webAddress));
     QVERIFY(m_web.urls.at(0).scheme().startsWith(QLatin1String("http")));
 
     // Not handled: the press goes on to the label, and the window stays open.
-    QCOMPARE(about->Label6_MouseDown(0, 0), false);
+    QCOMPARE(about->webLink_MouseDown(0, 0), false);
     QCOMPARE(m_web.urls.size(), 3);
     QCOMPARE(About::openInstance(), about);
     QVERIFY(about->isVisible());
@@ -298,8 +298,8 @@ void TestAboutWindow::closeShortcutClosesFrontWindow_data()
 void TestAboutWindow::closeShortcutClosesFrontWindow()
 {
     QFETCH(bool, aboutInFront);
-    QVERIFY(m_app->_FilePrefs_Action(0));
-    QVERIFY(m_app->_FileAbout_Action());
+    QVERIFY(m_app->FilePrefs_Action(0));
+    QVERIFY(m_app->FileAbout_Action());
     QPointer<QWidget> front = aboutInFront ? static_cast<QWidget *>(About::openInstance())
                                            : static_cast<QWidget *>(PrefsWindow::openInstance());
     QWidget *back = aboutInFront ? static_cast<QWidget *>(PrefsWindow::openInstance())

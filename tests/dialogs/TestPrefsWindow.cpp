@@ -169,7 +169,7 @@ void TestPrefsWindow::initTestCase()
 
     loadStore(defaultStore());
     m_app = new Brenvale();
-    m_app->_ApplicationAddMenuHandlers();
+    m_app->applicationAddMenuHandlers();
     m_main = Window1::instance();
     QVERIFY(m_main);
     QVERIFY2(m_main->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
@@ -230,7 +230,7 @@ void TestPrefsWindow::loadStore(const QVariantMap &values)
 
 PrefsWindow *TestPrefsWindow::openPrefs()
 {
-    if (!m_app->_FilePrefs_Action(0))
+    if (!m_app->FilePrefs_Action(0))
         return nullptr;
     return PrefsWindow::openInstance();
 }
@@ -251,7 +251,7 @@ void TestPrefsWindow::closeBy(CloseWay way, PrefsWindow *window)
         m_answer = MsgBox::Answer::Yes;
         const QByteArray datagram = "cmdkey99\n" + window->newAddress->text().toUtf8() + '\n';
         const qsizetype mark = m_relay ? m_relay->mark() : 0;
-        window->PushButton1->click();
+        window->updateIPButton->click();
         // Seen arriving here, so that it cannot turn up in a later test's watch.
         if (m_relay) {
             QTRY_VERIFY_WITH_TIMEOUT(!relayCommands(m_relay->linesSince(mark)).isEmpty(), 5000);
@@ -337,7 +337,7 @@ void TestPrefsWindow::preferencesCommandReusesOpenWindow()
     window->VTid->setText(QStringLiteral("typed"));
     ModernPreferences::Preferences[QStringLiteral("VTid")] = QStringLiteral("changed meanwhile");
 
-    QVERIFY(m_app->_FilePrefs_Action(0));
+    QVERIFY(m_app->FilePrefs_Action(0));
     QCOMPARE(PrefsWindow::openInstance(), window);
     QCOMPARE(window->VTid->text(), QStringLiteral("typed"));
     int windows = 0;
@@ -363,7 +363,7 @@ void TestPrefsWindow::widthChangesWidenOnlyTheLogPath()
     PrefsWindow *window = openPrefs();
     QVERIFY(window);
     const QRect logPath = window->prefLogPath->geometry();
-    const QRect update = window->PushButton1->geometry();
+    const QRect update = window->updateIPButton->geometry();
     const QRect vtId = window->VTid->geometry();
     QCOMPARE(logPath, QRect(20, 233, 280, 22));
 
@@ -371,7 +371,7 @@ void TestPrefsWindow::widthChangesWidenOnlyTheLogPath()
     QCOMPARE(window->Width(), width);
     // Locked to the left, top and right edges, the log path field keeps its distance to both sides.
     QCOMPARE(window->prefLogPath->geometry(), logPath.adjusted(0, 0, width - 320, 0));
-    QCOMPARE(window->PushButton1->geometry(), update);
+    QCOMPARE(window->updateIPButton->geometry(), update);
     QCOMPARE(window->VTid->geometry(), vtId);
     // Every control keeps the room the layout needs.
     QVERIFY(window->Height() >= 403);
@@ -489,7 +489,7 @@ void TestPrefsWindow::updateIpAnsweredNo()
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     LogWatch log(m_main->Log);
 
-    window->PushButton1->click();
+    window->updateIPButton->click();
 
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(m_boxes.first().text, kQuestion);
@@ -519,7 +519,7 @@ void TestPrefsWindow::updateIpWhileDisabled()
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     LogWatch log(m_main->Log);
 
-    window->PushButton1->click();
+    window->updateIPButton->click();
 
     QCOMPARE(m_boxes.size(), 1);
     QCOMPARE(log.added(), QStringList{QStringLiteral("Trigger Disabled!")});
@@ -561,7 +561,7 @@ void TestPrefsWindow::updateIpWhileEnabledSendsNewAddress()
     const qsizetype relayMark = m_relay->mark();
     LogWatch log(m_main->Log);
 
-    window->PushButton1->click();
+    window->updateIPButton->click();
 
     QCOMPARE(log.added(), QStringList{QStringLiteral("New IP address sent to relay box")});
     QVERIFY(!PrefsWindow::openInstance());
@@ -597,7 +597,7 @@ void TestPrefsWindow::openInFinderUsesFieldText()
     QVERIFY(window);
     window->prefLogPath->setText(typed);
 
-    window->PushButton2->click();
+    window->openInFinderButton->click();
 
     // The typed folder, not the stored one, and the store untouched until the close.
     QCOMPARE(m_opened.urls.size(), 1);
@@ -622,7 +622,7 @@ void TestPrefsWindow::openInFinderUnopenableIsReported()
     QVERIFY(window);
     window->prefLogPath->setText(expand(typed));
 
-    window->PushButton2->click();
+    window->openInFinderButton->click();
 
     QCOMPARE(m_opened.urls.size(), 0);
     QCOMPARE(m_reports.size(), 1);

@@ -5,8 +5,9 @@
 #include <QString>
 #include <stdexcept>
 
-// The framework's error kinds. Handlers catch only the kinds they expect; anything else ends
-// the handler and goes to the unhandled-error report (ErrorReport.h).
+// The framework's error kinds, for failures that no caller handles: thrown where the failure is
+// meant to end the running handler, and reported, kind and message, by the unhandled-error
+// report (ErrorReport.h). A failure that a caller handles comes back as a Result (Result.h).
 class FrameworkException : public std::runtime_error
 {
 public:
@@ -35,12 +36,6 @@ private:
     int m_errorNumber;
 };
 
-class InvalidJSONException : public FrameworkException
-{
-public:
-    explicit InvalidJSONException(const QString &message) : FrameworkException("InvalidJSONException", message) {}
-};
-
 class NilObjectException : public FrameworkException
 {
 public:
@@ -51,10 +46,4 @@ class RuntimeException : public FrameworkException
 {
 public:
     explicit RuntimeException(const QString &message) : FrameworkException("RuntimeException", message) {}
-};
-
-class TypeMismatchException : public FrameworkException
-{
-public:
-    explicit TypeMismatchException(const QString &message) : FrameworkException("TypeMismatchException", message) {}
 };

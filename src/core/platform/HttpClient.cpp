@@ -2,7 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/platform/HttpClient.h"
 
-#include "core/platform/Exceptions.h"
 
 #include <QSocketNotifier>
 
@@ -153,15 +152,15 @@ HttpClient::~HttpClient()
     curl_global_cleanup();
 }
 
-quint64 HttpClient::start(const Request &request, Handler handler)
+Result<quint64> HttpClient::start(const Request &request, Handler handler)
 {
     auto transfer = std::make_unique<Transfer>();
     transfer->easy = curl_easy_init();
     transfer->url = curl_url();
     if (!m_multi || !transfer->easy || !transfer->url)
-        throw RuntimeException(QStringLiteral("Could not set up the request"));
+        return Result<quint64>::failure(QStringLiteral("Could not set up the request"));
     if (curl_url_set(transfer->url, CURLUPART_URL, request.url.constData(), 0) != CURLUE_OK)
-        throw RuntimeException(QStringLiteral("Invalid URL \"%1\"").arg(QString::fromUtf8(request.url)));
+        return Result<quint64>::failure(QStringLiteral("Invalid URL \"%1\"").arg(QString::fromUtf8(request.url)));
 
     // The header lines, in their order, that the graphics servers have always been sent; no
     // Accept line of libcurl's own and no waiting for "100 Continue". An empty type takes away
@@ -181,7 +180,7 @@ quint64 HttpClient::start(const Request &request, Handler handler)
     for (const QByteArray &line : lines) {
         curl_slist *headers = curl_slist_append(transfer->headers, line.constData());
         if (!headers)
-            throw RuntimeException(QStringLiteral("Could not set up the request"));
+            return Result<quint64>::failure(QStringLiteral("Could not set up the request"));
         transfer->headers = headers;
     }
     transfer->method = request.method;
@@ -217,9 +216,9 @@ quint64 HttpClient::start(const Request &request, Handler handler)
     set(CURLOPT_HEADERFUNCTION, &Transfer::keepHead);
     set(CURLOPT_HEADERDATA, static_cast<void *>(transfer.get()));
     if (failed != CURLE_OK)
-        throw RuntimeException(QString::fromUtf8(curl_easy_strerror(failed)));
+        return Result<quint64>::failure(QString::fromUtf8(curl_easy_strerror(failed)));
     if (curl_multi_add_handle(m_multi, easy) != CURLM_OK)
-        throw RuntimeException(QStringLiteral("Could not start the request"));
+        return Result<quint64>::failure(QStringLiteral("Could not start the request"));
 
     const quint64 id = transfer->id;
     m_transfers.emplace(id, std::move(transfer));

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Result.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -52,9 +54,8 @@ public:
     explicit HttpClient(QObject *parent = nullptr);
     ~HttpClient() override;
 
-    // Starts a request and returns its id (never 0) at once; a request libcurl will not take
-    // raises a RuntimeException.
-    quint64 start(const Request &request, Handler handler);
+    // Starts a request and returns its id (never 0) at once, or why libcurl would not take it.
+    Result<quint64> start(const Request &request, Handler handler);
     // Ends a request without calling its handler; an id that is not running is ignored.
     void cancel(quint64 id);
 

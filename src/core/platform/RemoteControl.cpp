@@ -26,9 +26,10 @@ RemoteControl::~RemoteControl()
     bus.unregisterService(serviceName);
 }
 
-bool RemoteControl::start(Handler handler)
+bool RemoteControl::start(Handler handler, const char *handlerName)
 {
     m_handler = std::move(handler);
+    m_handlerName = handlerName;
     if (m_active)
         return true;
 
@@ -70,6 +71,6 @@ bool RemoteControl::HandleEvent(const QString &eventClass, const QString &eventI
     if (!m_handler)
         return false;
     bool handled = false;
-    ErrorReport::guarded("RemoteControl::HandleEvent", [&] { handled = m_handler(eventClass, eventID); });
+    ErrorReport::guarded(m_handlerName, [&] { handled = m_handler(eventClass, eventID); });
     return handled;
 }

@@ -36,7 +36,8 @@ public:
     // Publishes the service on the session bus. Without a session bus, or when the name or the
     // object path is already taken, it writes one line to the system log and returns false;
     // the program goes on without remote control. A second call only replaces the handler.
-    bool start(Handler handler);
+    // An error escaping the handler is reported under handlerName.
+    bool start(Handler handler, const char *handlerName = "RemoteControl::HandleEvent");
 
     bool isActive() const { return m_active; }
 
@@ -47,5 +48,6 @@ public Q_SLOTS:
 
 private:
     Handler m_handler;
+    const char *m_handlerName = nullptr;
     bool m_active = false;
 };

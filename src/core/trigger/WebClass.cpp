@@ -31,23 +31,33 @@ void WebClass::SetRequestContent(const QByteArray &content, const QString &mimeT
     m_mimeType = mimeType;
 }
 
-void WebClass::Send(const QString &method, const QString &url, int timeoutSeconds)
+Result<> WebClass::sendRequest(const QString &method, const QString &url, int timeoutSeconds)
 {
     const QUrl target(url, QUrl::StrictMode);
     if (!target.isValid() || target.host().isEmpty() || target.scheme() != QLatin1String("http"))
-        throw RuntimeException(QStringLiteral("Invalid URL \"%1\"").arg(url));
+        return Result<>::failure(QStringLiteral("Invalid URL \"%1\"").arg(url));
     if (!m_client)
-        throw RuntimeException(QStringLiteral("Could not start the request to %1").arg(url));
+        return Result<>::failure(QStringLiteral("Could not start the request to %1").arg(url));
 
     const HttpClient::Request request {
         method.toLatin1(), target.toEncoded(), m_mimeType.toLatin1(), m_content, std::chrono::seconds(timeoutSeconds)};
     m_url = target.toString();
-    m_request = m_client->start(request, [this](const HttpClient::Outcome &outcome) {
+    const Result<quint64> started = m_client->start(request, [this](const HttpClient::Outcome &outcome) {
         ErrorReport::guarded("WebClass", [this, &outcome] { finished(outcome); });
     });
+    if (!started.ok())
+        return Result<>::failure(started.error());
+    m_request = started.value();
     // Nobody holds a started connection: it goes after its outcome, or with the client.
     if (!parent())
         setParent(m_client);
+    return {};
+}
+
+void WebClass::Send(const QString &method, const QString &url, int timeoutSeconds)
+{
+    if (const Result<> started = sendRequest(method, url, timeoutSeconds); !started.ok())
+        throw RuntimeException(started.error());
 }
 
 void WebClass::Disconnect()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/platform/HttpClient.h"
+#include "core/platform/Result.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -21,8 +22,10 @@ public:
     ~WebClass() override;
 
     void SetRequestContent(const QByteArray &content, const QString &mimeType);
-    // Starts the request and returns at once; a URL that cannot be requested raises a
-    // RuntimeException. The request ends within timeoutSeconds of this call.
+    // Starts the request and returns at once, or says why it could not start (a URL that cannot
+    // be requested, say). A started request ends within timeoutSeconds of this call.
+    Result<> sendRequest(const QString &method, const QString &url, int timeoutSeconds);
+    // sendRequest for callers that still take a failure to start as a RuntimeException.
     void Send(const QString &method, const QString &url, int timeoutSeconds);
     void Disconnect();
 

@@ -4,7 +4,6 @@
 
 #include "gui/windows/About.h"
 #include "core/platform/DebugLog.h"
-#include "core/platform/ErrorReport.h"
 #include "gui/windows/MainMenuBar.h"
 #include "core/prefs/ModernPreferences.h"
 #include "gui/framework/MsgBox.h"
@@ -54,12 +53,12 @@ Brenvale *Brenvale::App()
     return qobject_cast<Brenvale *>(Application::instance());
 }
 
-void Brenvale::_ApplicationAddMenuHandlers()
+void Brenvale::applicationAddMenuHandlers()
 {
     MainMenuBar *menu = MainMenuBar::instance();
-    menu->AddMenuHandler(QStringLiteral("FileAbout"), [this](int) { return _FileAbout_Action(); });
-    menu->AddMenuHandler(QStringLiteral("FilePrefs"), [this](int index) { return _FilePrefs_Action(index); });
-    menu->AddMenuHandler(QStringLiteral("FileClose"), [this](int) { return _FileClose_Action(); });
+    menu->AddMenuHandler(QStringLiteral("FileAbout"), [this](int) { return FileAbout_Action(); });
+    menu->AddMenuHandler(QStringLiteral("FilePrefs"), [this](int index) { return FilePrefs_Action(index); });
+    menu->AddMenuHandler(QStringLiteral("FileClose"), [this](int) { return FileClose_Action(); });
 }
 
 void Brenvale::Event_Open()
@@ -82,20 +81,19 @@ void Brenvale::Event_Open()
 
 void Brenvale::lateStartup()
 {
-    _MakeDefaultView();
+    makeDefaultView();
     // An instance that already quits has no use for the remote control, and a second one on
     // this host must not take its name on the bus from the first.
     if (isQuitting())
         return;
     m_remoteControl = new RemoteControl(this);
-    m_remoteControl->start([this](const QString &eventClass, const QString &eventID) {
-        bool handled = false;
-        ErrorReport::guarded("Brenvale.HandleAppleEvent", [&] { handled = Event_HandleAppleEvent(eventClass, eventID); });
-        return handled;
-    });
+    const auto handle = [this](const QString &eventClass, const QString &eventID) {
+        return Event_HandleAppleEvent(eventClass, eventID);
+    };
+    m_remoteControl->start(handle, "Brenvale.HandleAppleEvent");
 }
 
-void Brenvale::_MakeDefaultView()
+void Brenvale::makeDefaultView()
 {
     Window1::instance();
 }
@@ -137,18 +135,18 @@ bool Brenvale::Event_HandleAppleEvent(const QString &eventClass, const QString &
     return false;
 }
 
-bool Brenvale::_FileAbout_Action()
+bool Brenvale::FileAbout_Action()
 {
     About *about = About::instance();
     about->centreOnMainScreen();
     about->show();
     about->raise();
     about->activateWindow();
-    about->Label5->setText(QStringLiteral("v %1.%2").arg(MinorVersion).arg(NonReleaseVersion));
+    about->versionLabel->setText(QStringLiteral("v %1.%2").arg(MinorVersion).arg(NonReleaseVersion));
     return true;
 }
 
-bool Brenvale::_FilePrefs_Action(int)
+bool Brenvale::FilePrefs_Action(int)
 {
     PrefsWindow *prefs = PrefsWindow::instance();
     prefs->show();
@@ -157,7 +155,7 @@ bool Brenvale::_FilePrefs_Action(int)
     return true;
 }
 
-bool Brenvale::_FileClose_Action()
+bool Brenvale::FileClose_Action()
 {
     // The front window: the active one, else the topmost visible window.
     QWidget *front = QApplication::activeWindow();

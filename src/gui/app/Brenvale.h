@@ -21,12 +21,12 @@ public:
     // Answers whether the event was handled.
     bool Event_HandleAppleEvent(const QString &eventClass, const QString &eventID);
 
-    bool _FileAbout_Action();
-    bool _FilePrefs_Action(int index);
-    bool _FileClose_Action();
+    bool FileAbout_Action();
+    bool FilePrefs_Action(int index);
+    bool FileClose_Action();
 
     // Binds the menu items to the commands above by name.
-    void _ApplicationAddMenuHandlers();
+    void applicationAddMenuHandlers();
 
 protected:
     void Event_Open() override;
@@ -34,7 +34,7 @@ protected:
     void lateStartup() override;
 
 private:
-    void _MakeDefaultView();
+    void makeDefaultView();
 
     RemoteControl *m_remoteControl = nullptr;
 };

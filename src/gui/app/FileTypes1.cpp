@@ -12,7 +12,7 @@ std::shared_ptr<FileType> Text()
     return pText;
 }
 
-void _Initialize()
+void initialize()
 {
     pText = std::make_shared<FileType>();
     pText->Name = QStringLiteral("Text");

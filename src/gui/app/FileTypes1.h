@@ -26,6 +26,6 @@ extern std::shared_ptr<FileType> pText;
 extern QList<std::shared_ptr<FileType>> pAllFileTypes;
 
 std::shared_ptr<FileType> Text();
-void _Initialize();
+void initialize();
 
 } // namespace FileTypes1

@@ -81,7 +81,7 @@ void Application::finishQuit()
     for (QWidget *window : windows) {
         QPointer<QWidget> guard(window);
         if (guard && guard->isWindow() && (guard->isVisible() || guard->testAttribute(Qt::WA_DeleteOnClose)))
-            ErrorReport::guarded("Window close", [&] { guard->close(); });
+            guard->close(); // a window guards its own Close event
     }
     ErrorReport::guarded("Application Close", [this] { Event_Close(); });
     QCoreApplication::exit(m_exitCode);

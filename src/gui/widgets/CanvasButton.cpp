@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -48,12 +49,18 @@ void fillRounded(QPainter &painter, const QRectF &rect, const QColor &color)
 const QColor pushedColor(0x2A, 0x61, 0xC5);
 const QColor hoverColor(0xFC, 0x7F, 0x08);
 
+const std::pair<CanvasButton::State, QLatin1String> stateNames[] = {
+    {CanvasButton::State::Normal, QLatin1String("normal")},
+    {CanvasButton::State::Hover, QLatin1String("hover")},
+    {CanvasButton::State::Pushed, QLatin1String("pushed")},
+};
+
 } // namespace
 
-CanvasButton::CanvasButton(QWidget *parent)
+CanvasButton::CanvasButton(Kind kind, QWidget *parent)
     : QWidget(parent)
+    , m_kind(kind)
     , m_caption(QStringLiteral("label"))
-    , m_state(QStringLiteral("normal"))
     , m_textColor(0x00, 0x00, 0x00)
     , m_bgColor(0x51, 0x53, 0x52)
 {
@@ -82,9 +89,27 @@ void CanvasButton::SetFocus()
     setFocus(Qt::OtherFocusReason);
 }
 
-bool CanvasButton::isState(QLatin1String name) const
+CanvasButton::State CanvasButton::stateNamed(const QString &name)
 {
-    return m_state.compare(name, Qt::CaseInsensitive) == 0;
+    for (const auto &[state, text] : stateNames) {
+        if (name.compare(text, Qt::CaseInsensitive) == 0)
+            return state;
+    }
+    return State::Other;
+}
+
+QString CanvasButton::state() const
+{
+    for (const auto &[state, text] : stateNames) {
+        if (state == m_state)
+            return text;
+    }
+    return QString();
+}
+
+void CanvasButton::setState(const QString &name)
+{
+    m_state = stateNamed(name);
 }
 
 QFont CanvasButton::captionFont() const
@@ -146,6 +171,38 @@ void CanvasButton::leaveEvent(QEvent *event)
     Event_MouseExit();
 }
 
+bool CanvasButton::Event_MouseDown()
+{
+    m_state = State::Pushed;
+    Refresh(true);
+    return true;
+}
+
+void CanvasButton::Event_MouseEnter()
+{
+    // A latching button only repaints: hovering leaves its look alone.
+    if (m_kind == Kind::Momentary)
+        m_state = State::Hover;
+    Refresh(true);
+}
+
+void CanvasButton::Event_MouseExit()
+{
+    if (m_kind == Kind::Momentary)
+        m_state = State::Normal;
+    Refresh(true);
+}
+
+void CanvasButton::Event_MouseUp()
+{
+    // A momentary button shows "normal" after a click even with the pointer still over it; a
+    // latching one stays "pushed" until its owner gives it back its "normal" look.
+    if (m_kind == Kind::Momentary)
+        m_state = State::Normal;
+    Refresh(true);
+    Q_EMIT Action();
+}
+
 void CanvasButton::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
@@ -159,12 +216,19 @@ void CanvasButton::paintEvent(QPaintEvent *event)
     const int w = width();
     const int h = height();
     painter.setPen(Qt::NoPen);
-    if (isState(QLatin1String("normal")))
+    switch (m_state) {
+    case State::Normal:
         fillRounded(painter, QRectF(0, 0, w, h), m_bgColor);
-    else if (isState(QLatin1String("pushed")))
+        break;
+    case State::Pushed:
         fillRounded(painter, QRectF(6 / 2, 6 / 2, w - 6, h - 6), pushedColor);
-    else if (isState(QLatin1String("hover")))
+        break;
+    case State::Hover:
         fillRounded(painter, QRectF(1, 1, w - 2, h - 2), hoverColor);
+        break;
+    case State::Other:
+        break;
+    }
 
     painter.setPen(m_textColor);
     painter.setBrush(Qt::NoBrush);

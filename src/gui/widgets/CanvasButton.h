@@ -9,9 +9,10 @@
 #include <QString>
 #include <QWidget>
 
-// A self-drawn button: a filled rounded rectangle whose colour and inset show `state`, with a
-// bold caption centred on it. medButton and largeButton differ only in how the mouse moves
-// the state, so they supply the four mouse handlers and this class does the rest.
+// A self-drawn button: a filled rounded rectangle whose colour and inset show its state, with a
+// bold caption centred on it. The two kinds (medButton, largeButton) are this one class and
+// differ only in how the mouse moves the state: a momentary button follows the pointer, a
+// latching one shows "pushed" from a press until its owner says otherwise.
 //
 // The widget is transparent (it paints no background of its own) and never takes focus by
 // mouse or tab; the owner can still give it focus with SetFocus(). Setting a property does
@@ -27,13 +28,25 @@ class CanvasButton : public QWidget
     Q_PROPERTY(QPixmap Backdrop READ backdrop WRITE setBackdrop)
 
 public:
-    explicit CanvasButton(QWidget *parent = nullptr);
+    // The looks. Other is any name outside the three: it fills nothing and still draws the
+    // caption.
+    enum class State { Normal, Hover, Pushed, Other };
+    enum class Kind { Momentary, Latching };
+
+    explicit CanvasButton(Kind kind, QWidget *parent = nullptr);
     ~CanvasButton() override;
+
+    Kind kind() const { return m_kind; }
 
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption) { m_caption = caption; }
-    QString state() const { return m_state; }
-    void setState(const QString &state) { m_state = state; }
+    State buttonState() const { return m_state; }
+    void setState(State state) { m_state = state; }
+    // The state by name, as design values give it: "normal", "hover" or "pushed" in any letter
+    // case; any other name is Other, which reads back as an empty name.
+    QString state() const;
+    void setState(const QString &name);
+    static State stateNamed(const QString &name);
     QColor textColor() const { return m_textColor; }
     void setTextColor(const QColor &color) { m_textColor = color; }
     QColor bgColor() const { return m_bgColor; }
@@ -51,9 +64,6 @@ public:
     void Refresh(bool eraseBackground = true);
     void SetFocus();
 
-    // True when `state` names the given look, ignoring letter case.
-    bool isState(QLatin1String name) const;
-
     // The caption font: bold Helvetica (its metric twin where Helvetica itself is missing) at
     // textSize points, or at the application's default size when textSize is 0.
     QFont captionFont() const;
@@ -67,13 +77,6 @@ Q_SIGNALS:
     void Action();
 
 protected:
-    // The mouse table of each kind of button. Event_MouseDown returns true to claim the press,
-    // so that the release that ends it reaches Event_MouseUp.
-    virtual bool Event_MouseDown() = 0;
-    virtual void Event_MouseEnter() = 0;
-    virtual void Event_MouseExit() = 0;
-    virtual void Event_MouseUp() = 0;
-
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
@@ -81,8 +84,16 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The mouse table of both kinds. Event_MouseDown returns true to claim the press, so that
+    // the release that ends it reaches Event_MouseUp.
+    bool Event_MouseDown();
+    void Event_MouseEnter();
+    void Event_MouseExit();
+    void Event_MouseUp();
+
+    Kind m_kind;
     QString m_caption;
-    QString m_state;
+    State m_state = State::Normal;
     QColor m_textColor;
     QColor m_bgColor;
     qint64 m_textSize = 0;

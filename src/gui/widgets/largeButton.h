@@ -6,16 +6,10 @@
 
 // A latching button: a press shows "pushed" and nothing in the button itself takes that back;
 // its owner decides which of a pair looks pushed. Hovering repaints without changing the look.
+// A class of its own, so the window and its tests can tell the two kinds apart.
 class largeButton : public CanvasButton
 {
     Q_OBJECT
 public:
     explicit largeButton(QWidget *parent = nullptr);
-    ~largeButton() override;
-
-protected:
-    bool Event_MouseDown() override;
-    void Event_MouseEnter() override;
-    void Event_MouseExit() override;
-    void Event_MouseUp() override;
 };

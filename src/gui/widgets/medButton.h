@@ -6,16 +6,10 @@
 
 // A momentary button whose look follows the pointer: "hover" while over it, "pushed" while
 // pressed, "normal" after a release or when the pointer leaves.
+// A class of its own, so the window and its tests can tell the two kinds apart.
 class medButton : public CanvasButton
 {
     Q_OBJECT
 public:
     explicit medButton(QWidget *parent = nullptr);
-    ~medButton() override;
-
-protected:
-    bool Event_MouseDown() override;
-    void Event_MouseEnter() override;
-    void Event_MouseExit() override;
-    void Event_MouseUp() override;
 };

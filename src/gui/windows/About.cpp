@@ -74,51 +74,47 @@ void About::Layout()
 
 void About::CreateControls()
 {
-    _CreateControls0();
-}
+    strap = new Canvas(content());
+    strap->setBackdrop(AppStrap());
+    place(strap, QRect(20, 20, 348, 94));
 
-void About::_CreateControls0()
-{
-    Canvas1 = new Canvas(content());
-    Canvas1->setBackdrop(AppStrap());
-    place(Canvas1, QRect(20, 20, 348, 94));
-
-    Label1 = makeLabel(Canvas1, QStringLiteral("Brenvale Control"), QRect(150, 21, 128, 20));
-    Label4 = makeLabel(Canvas1, QString(), QRect(150, 39, 34, 20));
-    Label5 = makeLabel(Canvas1, QStringLiteral("xxxx"), QRect(191, 39, 117, 20));
-    Label3 = makeLabel(Canvas1, QStringLiteral("2020"), QRect(150, 57, 117, 20));
-    Label2 = makeLabel(content(), QStringLiteral("\u00A9 Brenvale"), QRect(242, 113, 117, 20));
-    Label2->setAlignment(Qt::AlignCenter);
-    place(Label2, QRect(242, 113, 117, 20));
-    Label6 = makeLabel(content(), QStringLiteral("brenvale.org"), QRect(20, 113, 133, 20));
-    Label6->setAlignment(Qt::AlignCenter);
+    titleLabel = makeLabel(strap, QStringLiteral("Brenvale Control"), QRect(150, 21, 128, 20));
+    emptyLabel = makeLabel(strap, QString(), QRect(150, 39, 34, 20));
+    versionLabel = makeLabel(strap, QStringLiteral("xxxx"), QRect(191, 39, 117, 20));
+    yearLabel = makeLabel(strap, QStringLiteral("2020"), QRect(150, 57, 117, 20));
+    rightsLabel = makeLabel(content(), QStringLiteral("\u00A9 Brenvale"), QRect(242, 113, 117, 20));
+    rightsLabel->setAlignment(Qt::AlignCenter);
+    place(rightsLabel, QRect(242, 113, 117, 20));
+    webLink = makeLabel(content(), QStringLiteral("brenvale.org"), QRect(20, 113, 133, 20));
+    webLink->setAlignment(Qt::AlignCenter);
     {
-        QPalette palette = Label6->palette();
+        QPalette palette = webLink->palette();
         palette.setColor(QPalette::WindowText, QColor(0x00, 0x2A, 0xFF));
-        Label6->setPalette(palette);
-        QFont font = Label6->font();
+        webLink->setPalette(palette);
+        QFont font = webLink->font();
         font.setUnderline(true);
-        Label6->setFont(font);
+        webLink->setFont(font);
     }
-    Label6->setCursor(Qt::PointingHandCursor);
-    place(Label6, QRect(20, 113, 133, 20));
-    Label6->installEventFilter(this);
+    webLink->setCursor(Qt::PointingHandCursor);
+    place(webLink, QRect(20, 113, 133, 20));
+    webLink->installEventFilter(this);
 }
 
 bool About::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Label6 && event->type() == QEvent::MouseButtonPress) {
+    if (watched == webLink && event->type() == QEvent::MouseButtonPress) {
         const auto *press = static_cast<QMouseEvent *>(event);
         bool handled = false;
+        // Reported under the handler name the system log has always shown.
         ErrorReport::guarded("About.Label6_MouseDown", [&] {
-            handled = Label6_MouseDown(press->position().toPoint().x(), press->position().toPoint().y());
+            handled = webLink_MouseDown(press->position().toPoint().x(), press->position().toPoint().y());
         });
         return handled;
     }
     return Window::eventFilter(watched, event);
 }
 
-bool About::Label6_MouseDown(int, int)
+bool About::webLink_MouseDown(int, int)
 {
     Desktop::showURL(webAddress);
     return false;

@@ -23,15 +23,16 @@ public:
 
     static const QString webAddress;
 
-    Canvas *Canvas1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label4 = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label6 = nullptr;
+    Canvas *strap = nullptr;
+    QLabel *titleLabel = nullptr;
+    // Shows nothing: it holds the place left of the version text.
+    QLabel *emptyLabel = nullptr;
+    QLabel *versionLabel = nullptr;
+    QLabel *yearLabel = nullptr;
+    QLabel *rightsLabel = nullptr;
+    QLabel *webLink = nullptr;
 
-    bool Label6_MouseDown(int x, int y);
+    bool webLink_MouseDown(int x, int y);
 
 protected:
     void Event_Close() override;
@@ -41,6 +42,5 @@ private:
     About();
     void Layout();
     void CreateControls();
-    void _CreateControls0();
     void Event_Open();
 };

@@ -90,74 +90,72 @@ void PrefsWindow::Layout()
 
 void PrefsWindow::CreateControls()
 {
-    _CreateControls0();
-}
-
-void PrefsWindow::_CreateControls0()
-{
     QWidget *area = content();
     constexpr Qt::Edges noLock = {};
     constexpr auto topLeft = Qt::LeftEdge | Qt::TopEdge;
 
-    PushButton1 = new QPushButton(QStringLiteral("Update IP"), area);
-    PushButton1->setFont(designFont());
-    place(PushButton1, QRect(220, 383, 80, 20), topLeft);
-    Label1 = makeLabel(area, QStringLiteral("New address"), 12);
-    place(Label1, QRect(20, 350, 85, 21), noLock);
+    updateIPButton = new QPushButton(QStringLiteral("Update IP"), area);
+    updateIPButton->setFont(designFont());
+    place(updateIPButton, QRect(220, 383, 80, 20), topLeft);
+    newAddressLabel = makeLabel(area, QStringLiteral("New address"), 12);
+    place(newAddressLabel, QRect(20, 350, 85, 21), noLock);
     newAddress = makeField(area, QStringLiteral("IP Address"), 12);
     place(newAddress, QRect(208, 349, 92, 22), noLock);
-    Label3 = makeLabel(area, QStringLiteral("Current address"), 12);
-    place(Label3, QRect(20, 316, 98, 21), noLock);
+    currentAddressLabel = makeLabel(area, QStringLiteral("Current address"), 12);
+    place(currentAddressLabel, QRect(20, 316, 98, 21), noLock);
     prefLogPath = makeField(area, QStringLiteral("On The Air log path"), 0);
     place(prefLogPath, QRect(20, 233, 280, 22), Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
-    Label2 = makeLabel(area, QStringLiteral("On The Air Log File Path"), 12);
-    place(Label2, QRect(20, 200, 144, 21), noLock);
+    logPathLabel = makeLabel(area, QStringLiteral("On The Air Log File Path"), 12);
+    place(logPathLabel, QRect(20, 200, 144, 21), noLock);
     VTid = makeField(area, QStringLiteral("VT Id"), 0);
     VTid->setText(QStringLiteral("1"));
     place(VTid, QRect(276, 19, 24, 22), topLeft);
-    Label4 = makeLabel(area, QStringLiteral("VT ID"), 12);
-    place(Label4, QRect(20, 20, 39, 21), noLock);
+    vtIdLabel = makeLabel(area, QStringLiteral("VT ID"), 12);
+    place(vtIdLabel, QRect(20, 20, 39, 21), noLock);
     AddressField = makeField(area, QStringLiteral("IP Address"), 12);
     place(AddressField, QRect(208, 316, 92, 22), noLock);
-    Label5 = makeLabel(area, QStringLiteral("Legacy relay box IP address"), 0);
-    place(Label5, QRect(20, 284, 182, 20), topLeft);
-    Label6 = makeLabel(area, QStringLiteral("Motion 2 name"), 12);
-    place(Label6, QRect(20, 155, 98, 21), noLock);
-    PushButton2 = new QPushButton(QStringLiteral("Open in Finder"), area);
-    PushButton2->setFont(designFont());
-    place(PushButton2, QRect(182, 201, 118, 20), topLeft);
-    Label7 = makeLabel(area, QStringLiteral("Motion 1 name"), 12);
-    place(Label7, QRect(20, 122, 98, 21), noLock);
+    relayBoxLabel = makeLabel(area, QStringLiteral("Legacy relay box IP address"), 0);
+    place(relayBoxLabel, QRect(20, 284, 182, 20), topLeft);
+    motion2NameLabel = makeLabel(area, QStringLiteral("Motion 2 name"), 12);
+    place(motion2NameLabel, QRect(20, 155, 98, 21), noLock);
+    openInFinderButton = new QPushButton(QStringLiteral("Open in Finder"), area);
+    openInFinderButton->setFont(designFont());
+    place(openInFinderButton, QRect(182, 201, 118, 20), topLeft);
+    motion1NameLabel = makeLabel(area, QStringLiteral("Motion 1 name"), 12);
+    place(motion1NameLabel, QRect(20, 122, 98, 21), noLock);
     motion1Name = makeField(area, QStringLiteral("motion name"), 12);
     place(motion1Name, QRect(208, 121, 92, 22), noLock);
-    Label8 = makeLabel(area, QStringLiteral("Character Works Main IP addr"), 12);
-    place(Label8, QRect(20, 54, 188, 21), noLock);
+    chrWorksIPLabel = makeLabel(area, QStringLiteral("Character Works Main IP addr"), 12);
+    place(chrWorksIPLabel, QRect(20, 54, 188, 21), noLock);
     chrWorksIP = makeField(area, QStringLiteral("IP address"), 12);
     place(chrWorksIP, QRect(208, 54, 92, 22), noLock);
     motion2Name = makeField(area, QStringLiteral("motion name"), 12);
     place(motion2Name, QRect(208, 154, 92, 22), noLock);
     chrWorksIPBup = makeField(area, QStringLiteral("IP address"), 12);
     place(chrWorksIPBup, QRect(208, 87, 92, 22), noLock);
-    Label9 = makeLabel(area, QStringLiteral("Character Works Backup IP addr"), 12);
-    place(Label9, QRect(20, 87, 188, 21), noLock);
-    Line1 = makeLine(area);
-    place(Line1, QRect(20, 188, 281, 1), noLock);
-    Line2 = makeLine(area);
-    place(Line2, QRect(20, 272, 281, 1), noLock);
+    chrWorksIPBupLabel = makeLabel(area, QStringLiteral("Character Works Backup IP addr"), 12);
+    place(chrWorksIPBupLabel, QRect(20, 87, 188, 21), noLock);
+    logPathRule = makeLine(area);
+    place(logPathRule, QRect(20, 188, 281, 1), noLock);
+    relayBoxRule = makeLine(area);
+    place(relayBoxRule, QRect(20, 272, 281, 1), noLock);
 
-    for (QPushButton *button : {PushButton1, PushButton2}) {
+    for (QPushButton *button : {updateIPButton, openInFinderButton}) {
         button->setAutoDefault(false);
         button->setDefault(false);
         button->setFocusPolicy(Qt::StrongFocus);
     }
-    connect(PushButton1, &QPushButton::clicked, this,
-            [this] { ErrorReport::guarded("PrefsWindow.PushButton1_Action", [this] { PushButton1_Action(); }); });
-    connect(PushButton2, &QPushButton::clicked, this,
-            [this] { ErrorReport::guarded("PrefsWindow.PushButton2_Action", [this] { PushButton2_Action(); }); });
+    // The report names keep the handler names the system log has always shown.
+    connect(updateIPButton, &QPushButton::clicked, this,
+            [this] { ErrorReport::guarded("PrefsWindow.PushButton1_Action", [this] { updateIPButton_Action(); }); });
+    connect(openInFinderButton, &QPushButton::clicked, this,
+            [this] {
+                ErrorReport::guarded("PrefsWindow.PushButton2_Action", [this] { openInFinderButton_Action(); });
+            });
 
     // The keyboard focus runs down the fields and buttons in their tab order.
-    QWidget *order[] = {VTid, chrWorksIP, chrWorksIPBup, motion1Name, motion2Name, PushButton2,
-                        prefLogPath, AddressField, newAddress, PushButton1};
+    QWidget *order[] = {VTid, chrWorksIP, chrWorksIPBup, motion1Name, motion2Name, openInFinderButton,
+                        prefLogPath, AddressField, newAddress, updateIPButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -197,7 +195,7 @@ void PrefsWindow::Event_Close()
         s_prefs = nullptr;
 }
 
-void PrefsWindow::PushButton1_Action()
+void PrefsWindow::updateIPButton_Action()
 {
     const MsgBox::Answer answer =
         MsgBox::ask(QStringLiteral("Are you sure you want to update the IP address of the relaybox?"), QString());
@@ -207,7 +205,7 @@ void PrefsWindow::PushButton1_Action()
         main->SendMessage(RelayCommand::NewAddress);
 }
 
-void PrefsWindow::PushButton2_Action()
+void PrefsWindow::openInFinderButton_Action()
 {
     Desktop::openFolder(prefLogPath->text());
 }

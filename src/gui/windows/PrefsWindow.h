@@ -24,30 +24,30 @@ public:
     ~PrefsWindow() override;
 
     // Controls, in creation order.
-    QPushButton *PushButton1 = nullptr;
-    QLabel *Label1 = nullptr;
+    QPushButton *updateIPButton = nullptr;
+    QLabel *newAddressLabel = nullptr;
     QLineEdit *newAddress = nullptr;
-    QLabel *Label3 = nullptr;
+    QLabel *currentAddressLabel = nullptr;
     QLineEdit *prefLogPath = nullptr;
-    QLabel *Label2 = nullptr;
+    QLabel *logPathLabel = nullptr;
     QLineEdit *VTid = nullptr;
-    QLabel *Label4 = nullptr;
+    QLabel *vtIdLabel = nullptr;
     QLineEdit *AddressField = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label6 = nullptr;
-    QPushButton *PushButton2 = nullptr;
-    QLabel *Label7 = nullptr;
+    QLabel *relayBoxLabel = nullptr;
+    QLabel *motion2NameLabel = nullptr;
+    QPushButton *openInFinderButton = nullptr;
+    QLabel *motion1NameLabel = nullptr;
     QLineEdit *motion1Name = nullptr;
-    QLabel *Label8 = nullptr;
+    QLabel *chrWorksIPLabel = nullptr;
     QLineEdit *chrWorksIP = nullptr;
     QLineEdit *motion2Name = nullptr;
     QLineEdit *chrWorksIPBup = nullptr;
-    QLabel *Label9 = nullptr;
-    QFrame *Line1 = nullptr;
-    QFrame *Line2 = nullptr;
+    QLabel *chrWorksIPBupLabel = nullptr;
+    QFrame *logPathRule = nullptr;
+    QFrame *relayBoxRule = nullptr;
 
-    void PushButton1_Action();
-    void PushButton2_Action();
+    void updateIPButton_Action();
+    void openInFinderButton_Action();
 
 protected:
     void Event_Close() override;
@@ -56,7 +56,6 @@ private:
     PrefsWindow();
     void Layout();
     void CreateControls();
-    void _CreateControls0();
     void Event_Open();
     // The seven fields that edit a key each, with their keys, in the order they are read
     // and stored.

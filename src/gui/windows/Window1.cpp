@@ -100,7 +100,7 @@ medButton *makeKeyButton(QWidget *parent, const QString &caption)
     button->setTextColor(QColor(0x4B, 0x4B, 0x4B));
     button->setBgColor(QColor(0xC8, 0xC8, 0xC8));
     button->setTextSize(0);
-    button->setState(QStringLiteral("normal"));
+    button->setState(CanvasButton::State::Normal);
     return button;
 }
 
@@ -495,8 +495,8 @@ void Window1::TSLrx_Error(const QString &message)
 void Window1::enableTrigger(bool isLocal)
 {
     Enable->SetFocus();
-    Enable->setState(QStringLiteral("pushed"));
-    Disable->setState(QStringLiteral("normal"));
+    Enable->setState(CanvasButton::State::Pushed);
+    Disable->setState(CanvasButton::State::Normal);
     Disable->Invalidate(true);
     Enable->Invalidate(true);
     Disable->setTextColor(kBlack);
@@ -514,8 +514,8 @@ void Window1::enableTrigger(bool isLocal)
 void Window1::disableTrigger(bool)
 {
     Disable->SetFocus();
-    Disable->setState(QStringLiteral("pushed"));
-    Enable->setState(QStringLiteral("normal"));
+    Disable->setState(CanvasButton::State::Pushed);
+    Enable->setState(CanvasButton::State::Normal);
     Enable->Invalidate(true);
     Disable->Invalidate(true);
     Enable->setTextColor(kBlack);
@@ -527,8 +527,8 @@ void Window1::disableTrigger(bool)
 
 void Window1::Enable_Action(largeButton *sender)
 {
-    sender->setState(QStringLiteral("pushed"));
-    Disable->setState(QStringLiteral("normal"));
+    sender->setState(CanvasButton::State::Pushed);
+    Disable->setState(CanvasButton::State::Normal);
     Disable->Invalidate(true);
     sender->Invalidate(true);
     if (!Enabled)
