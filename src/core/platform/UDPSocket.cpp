@@ -39,8 +39,11 @@ int frameworkCode(QAbstractSocket::SocketError error)
 
 UDPSocket::UDPSocket(QObject *parent) : QObject(parent), m_socket(new QUdpSocket(this))
 {
-    connect(m_socket, &QUdpSocket::readyRead, this, &UDPSocket::deliver);
+    connect(m_socket, &QUdpSocket::readyRead, this, &UDPSocket::reported);
     connect(m_socket, &QUdpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        // Answering a report with nothing waiting is expected to find nothing.
+        if (m_answeringReport && error == QAbstractSocket::TemporaryError)
+            return;
         m_lastErrorCode = frameworkCode(error);
         Q_EMIT Error(m_lastErrorCode, m_socket->errorString());
     });
@@ -80,6 +83,8 @@ void UDPSocket::Connect()
         m_socket->close();
     m_lastErrorCode = NoError;
     m_mayHoldUnreported = true;
+    m_reportUnread = false;
+    m_readAhead.reset();
     if (m_port < 0 || m_port > 65535) {
         fail(InvalidPortError, QStringLiteral("Invalid port %1").arg(m_port));
         return;
@@ -146,25 +151,38 @@ void UDPSocket::Poll()
 
 int UDPSocket::PacketsAvailable() const
 {
-    return IsConnected() && m_socket->hasPendingDatagrams() ? 1 : 0;
+    return m_readAhead || (IsConnected() && m_socket->hasPendingDatagrams()) ? 1 : 0;
 }
 
-UDPSocket::Datagram UDPSocket::Read()
+namespace {
+UDPSocket::Datagram makeDatagram(QHostAddress sender, int port, const QByteArray &data)
 {
-    Datagram datagram;
-    if (!IsConnected() || !m_socket->hasPendingDatagrams())
-        return datagram;
-    const QNetworkDatagram received = m_socket->receiveDatagram();
-    ++m_reads;
-    QHostAddress sender = received.senderAddress();
     bool isV4 = false;
     const quint32 v4 = sender.toIPv4Address(&isV4);
     if (isV4)
         sender = QHostAddress(v4);
+    UDPSocket::Datagram datagram;
     datagram.Address = sender.toString();
-    datagram.SourcePort = static_cast<quint16>(received.senderPort() < 0 ? 0 : received.senderPort());
-    datagram.Data = received.data();
+    datagram.SourcePort = static_cast<quint16>(port < 0 ? 0 : port);
+    datagram.Data = data;
     return datagram;
+}
+} // namespace
+
+UDPSocket::Datagram UDPSocket::Read()
+{
+    if (m_readAhead) {
+        Datagram datagram = std::move(*m_readAhead);
+        m_readAhead.reset();
+        ++m_reads;
+        return datagram;
+    }
+    if (!IsConnected() || !m_socket->hasPendingDatagrams())
+        return {};
+    const QNetworkDatagram received = m_socket->receiveDatagram();
+    m_reportUnread = false;
+    ++m_reads;
+    return makeDatagram(received.senderAddress(), received.senderPort(), received.data());
 }
 
 void UDPSocket::Write(const QString &address, const QByteArray &data)
@@ -185,6 +203,14 @@ void UDPSocket::Write(const QString &address, const QByteArray &data)
 void UDPSocket::Close()
 {
     m_socket->close();
+    m_reportUnread = false;
+    m_readAhead.reset();
+}
+
+void UDPSocket::reported()
+{
+    m_reportUnread = true;
+    deliver();
 }
 
 void UDPSocket::deliver()
@@ -218,6 +244,13 @@ void UDPSocket::deliver()
         }
     } while (!batchFull && m_deliverAgain && PacketsAvailable() != 0);
     m_delivering = false;
+    if (m_reportUnread && !batchFull && PacketsAvailable() == 0) {
+        answerReport();
+        if (m_readAhead) {
+            deliver();
+            return;
+        }
+    }
     if (batchFull) {
         // Back to the loop with datagrams still waiting. Qt's notifier may be off (a report
         // that came while a handler ran a nested loop turns it off until the next read), so
@@ -234,4 +267,24 @@ void UDPSocket::continueDelivery()
 {
     m_continuationQueued = false;
     deliver();
+}
+
+void UDPSocket::answerReport()
+{
+    // Qt hides every report after one that no read followed, so this report, whose datagram
+    // someone else took, is answered with a read. A datagram that came in meanwhile is kept
+    // for the next Read().
+    m_reportUnread = false;
+    if (!IsConnected())
+        return;
+    QByteArray data(MaxDatagramBytes, Qt::Uninitialized);
+    QHostAddress sender;
+    quint16 port = 0;
+    m_answeringReport = true;
+    const qint64 size = m_socket->readDatagram(data.data(), data.size(), &sender, &port);
+    m_answeringReport = false;
+    if (size < 0)
+        return;
+    data.truncate(size);
+    m_readAhead = makeDatagram(sender, port, data);
 }

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class QUdpSocket;
 
 // The framework's UDP socket over QUdpSocket.
@@ -20,6 +22,11 @@ class QUdpSocket;
 // first) and then returns to the event loop, so a steady stream on one socket cannot starve
 // the other sockets, the timers, the window or a signal. What is left is taken up by a queued
 // call on the next pass of the loop (and by Qt's report or Poll(), whichever comes first).
+//
+// Qt stays silent after a report until the socket is read. A report can come after its
+// datagram was taken (by the queued call or a poll that ran first in the same pass of the
+// loop); such a report is answered by a read that finds nothing, so the next datagram is
+// reported again.
 class UDPSocket : public QObject
 {
     Q_OBJECT
@@ -81,7 +88,12 @@ Q_SIGNALS:
     void Error(int code, const QString &message);
 
 private:
+    // Larger than any UDP datagram.
+    static constexpr int MaxDatagramBytes = 64 * 1024;
+
+    void reported();
     void deliver();
+    void answerReport();
     void continueDelivery();
     void applyMulticastOptions();
     void fail(int code, const QString &message);
@@ -95,5 +107,10 @@ private:
     bool m_deliverAgain = false;
     bool m_mayHoldUnreported = true;
     bool m_continuationQueued = false;
+    // Qt reported and the socket has not been read since.
+    bool m_reportUnread = false;
+    bool m_answeringReport = false;
+    // A datagram that came in just before a report was answered, for the next Read().
+    std::optional<Datagram> m_readAhead;
     quint64 m_reads = 0;
 };
