@@ -15,6 +15,7 @@
 #include "PeerNamespace.h"
 #include "ToolProcess.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QElapsedTimer>
@@ -119,8 +120,8 @@ void TestFaultsInProcess::initTestCase()
     m_app = new Brenvale();
     m_main = Window1::instance();
     QVERIFY(m_main);
-    QVERIFY2(m_main->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
-    QVERIFY2(m_main->ChatSocket->IsConnected(), "the peer socket did not bind port 8083");
+    QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
+    QVERIFY2(m_main->controller()->ChatSocket->IsConnected(), "the peer socket did not bind port 8083");
     // The echoes of our own join and roll call come back through loopback; let them pass
     // before the tests watch the log.
     QTest::qWait(300);
@@ -169,7 +170,7 @@ void TestFaultsInProcess::relayBoxGone()
         QSKIP(qPrintable(m_peerWhy));
     // The peer host is up but nothing listens on its port 5000.
     ModernPreferences::Preferences[QStringLiteral("IPAddr")] = m_peer.address();
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const QByteArray before = fileBytes(dailyLogPath());
     LogWatch log(m_main->Log);
 
@@ -187,7 +188,7 @@ void TestFaultsInProcess::relayBoxGone()
     const QByteArray added = fileBytes(dailyLogPath()).mid(before.size());
     QCOMPARE(added.count("\r\n"), 2);
     QVERIFY2(added.contains("\tKey 1 On on VT 1\r\n") && added.endsWith("\tKey 2 Off on VT 1\r\n"), added.constData());
-    QVERIFY(m_main->RelayUDP->IsConnected());
+    QVERIFY(m_main->controller()->RelayUDP->IsConnected());
 }
 
 void TestFaultsInProcess::graphicsServersFailing()
@@ -205,7 +206,7 @@ void TestFaultsInProcess::graphicsServersFailing()
     prefs[QStringLiteral("IPAddr")] = m_peer.address();
     prefs[QStringLiteral("chrWorksIP")] = kRefusingServer;
     prefs[QStringLiteral("chrWorksIPBup")] = kStallingServer;
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     LogWatch log(m_main->Log);
 
     QElapsedTimer sinceKey;
@@ -281,7 +282,7 @@ void TestFaultsInProcess::peerMessageStream()
         return MsgBox::Answer::Ok;
     });
 
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     send(hostA, message('A', 1));
     send(hostB, message('B', 1));
     QVERIFY(QTest::qWaitFor([&] { return boxes.size() >= 16; }, 10000));
@@ -300,7 +301,7 @@ void TestFaultsInProcess::peerMessageStream()
     // B5 was sent after B6 on purpose: the boxes follow the order of arrival.
     expectedB.swapItemsAt(4, 5);
     QCOMPARE(fromB, expectedB);
-    QVERIFY(!m_main->Enabled);
+    QVERIFY(!m_main->controller()->Enabled);
 }
 
 void TestFaultsInProcess::boxesWaitAndAreBounded()
@@ -310,7 +311,7 @@ void TestFaultsInProcess::boxesWaitAndAreBounded()
         return socket.bind(QHostAddress(address), 0)
             && socket.writeDatagram(bytes, QHostAddress(QStringLiteral("127.0.0.1")), 8083) == bytes.size();
     };
-    QSignalSpy received(m_main->ChatSocket, &AutoDiscovery::ReceivedMessage);
+    QSignalSpy received(m_main->controller()->ChatSocket, &AutoDiscovery::ReceivedMessage);
     QStringList boxes;
     bool disabledWhileOpen = false;
     bool othersHandled = false;
@@ -321,7 +322,7 @@ void TestFaultsInProcess::boxesWaitAndAreBounded()
             // While the first box is open another host enables itself, and more senders send
             // one message each.
             sendFrom(QStringLiteral("127.0.0.3"), peerMessage(21, "Enabled"));
-            disabledWhileOpen = QTest::qWaitFor([&] { return !m_main->Enabled; }, 5000);
+            disabledWhileOpen = QTest::qWaitFor([&] { return !m_main->controller()->Enabled; }, 5000);
             const qsizetype before = received.count();
             for (int i = 1; i <= others; ++i)
                 sendFrom(QStringLiteral("127.0.1.%1").arg(i), peerMessage(5, "B" + QByteArray::number(i)));
@@ -330,7 +331,7 @@ void TestFaultsInProcess::boxesWaitAndAreBounded()
         return MsgBox::Answer::Ok;
     });
 
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     QByteArray fifty;
     for (int i = 1; i <= 50; ++i)
         fifty += peerMessage(5, "A" + QByteArray::number(i));

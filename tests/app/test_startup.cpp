@@ -10,6 +10,7 @@
 #include "core/prefs/ModernPreferences.h"
 #include "gui/framework/MsgBox.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 #include "gui/app/bmNoNap.h"
 
@@ -63,12 +64,12 @@ QByteArray dailyLog(const QString &folder)
     return all;
 }
 
-// The sockets of the window, told apart by their design ports.
+// The sockets of the window's trigger, told apart by their design ports.
 UDPSocket *socketOnPort(Window1 *window, int port)
 {
-    const auto sockets = window->findChildren<UDPSocket *>(Qt::FindDirectChildrenOnly);
+    const auto sockets = window->controller()->findChildren<UDPSocket *>(Qt::FindDirectChildrenOnly);
     for (UDPSocket *socket : sockets) {
-        if (socket != window->ChatSocket && socket->Port() == port)
+        if (socket != window->controller()->ChatSocket && socket->Port() == port)
             return socket;
     }
     return nullptr;
@@ -120,12 +121,12 @@ int failingJoinProbe()
     };
     print("boxes", boxes.join(QLatin1Char('|')));
     print("tallySocket", bound(socketOnPort(window, 8900)));
-    print("relaySocket", bound(window->RelayUDP));
-    print("peerSocket", bound(window->ChatSocket));
+    print("relaySocket", bound(window->controller()->RelayUDP));
+    print("peerSocket", bound(window->controller()->ChatSocket));
     print("currAddress", window->currAddress->text());
     print("VTid_disp", window->VTid_disp->text());
     print("version", window->version->text());
-    print("logPath", window->logPath);
+    print("logPath", window->controller()->logPath);
     print("tallyStart", QLatin1String(window->tallyStart->isChecked() ? "ticked" : "unticked"));
     window->tallyEnable->click();
     window->close();
@@ -256,7 +257,7 @@ Window1 *TestStartup::quietWindow(const QString &folder)
     if (!window)
         return nullptr;
     window->Log->clear();
-    window->logPath = folder;
+    window->controller()->logPath = folder;
     Clock::setSource([this] { return m_now; });
     return window;
 }
@@ -357,13 +358,13 @@ void TestStartup::openMainWindow()
     const UDPSocket *tally = socketOnPort(window, 8900);
     QVERIFY(tally);
     QCOMPARE(tally->IsConnected(), hasInterface);
-    QCOMPARE(window->RelayUDP->IsConnected(), hasInterface);
-    QCOMPARE(window->ChatSocket->IsConnected(), hasInterface);
+    QCOMPARE(window->controller()->RelayUDP->IsConnected(), hasInterface);
+    QCOMPARE(window->controller()->ChatSocket->IsConnected(), hasInterface);
 
     // The defaults of the application's Open are in place before the window reads them.
     QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.0.1"));
     QCOMPARE(window->VTid_disp->text(), QStringLiteral("1"));
-    QCOMPARE(window->logPath, defaultLogFolder());
+    QCOMPARE(window->controller()->logPath, defaultLogFolder());
     QCOMPARE(window->version->text(), QStringLiteral("v 0.116"));
     QVERIFY(m_app->AutoQuit());
     QVERIFY(!window->tallyStart->isChecked());
@@ -397,7 +398,7 @@ void TestStartup::openWithFileValues()
     // A number in the file shows as its text.
     QCOMPARE(window->VTid_disp->text(), QStringLiteral("3"));
     QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.0.1"));
-    QCOMPARE(window->logPath, logFolder);
+    QCOMPARE(window->controller()->logPath, logFolder);
     QVERIFY(window->tallyStart->isChecked());
     QVERIFY(!window->tallyEnable->isChecked());
     QVERIFY(dailyLog(logFolder).endsWith("\tTrigger Control Opened on VT 3\r\n"));
@@ -416,7 +417,7 @@ void TestStartup::peerPortInUse()
     QVERIFY(window);
     QCOMPARE(m_boxes, QStringList({QStringLiteral("Error binding port.")}));
     QVERIFY(m_app->isQuitting());
-    QVERIFY(!window->ChatSocket->IsConnected());
+    QVERIFY(!window->controller()->ChatSocket->IsConnected());
     // The quit request returns and the Open event goes on.
     QCOMPARE(window->VTid_disp->text(), QStringLiteral("1"));
     QVERIFY(dailyLog(defaultLogFolder()).endsWith("Trigger Control Opened on VT 1\r\n"));
@@ -489,7 +490,7 @@ void TestStartup::errorEscapingOpenIsReported()
     QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.000.001"));
     QVERIFY(window->isVisible());
     QCOMPARE(Window1::instance(), window);
-    window->LogCommand(QStringLiteral("still here"));
+    window->controller()->LogCommand(QStringLiteral("still here"));
     QCOMPARE(window->Log->count(), 1);
 }
 
@@ -556,13 +557,13 @@ void TestStartup::logKeepsAtMost1500Rows()
     QCOMPARE(Window1::LogCapacity, 1500);
 
     for (int i = 0; i < 1499; ++i)
-        window->LogCommand(QStringLiteral("m%1").arg(i));
+        window->controller()->LogCommand(QStringLiteral("m%1").arg(i));
     QCOMPARE(window->Log->count(), 1499);
-    window->LogCommand(QStringLiteral("m1499"));
+    window->controller()->LogCommand(QStringLiteral("m1499"));
     QCOMPARE(window->Log->count(), 1500);
     QVERIFY(window->Log->item(1499)->text().endsWith(QStringLiteral(" : m0")));
 
-    window->LogCommand(QStringLiteral("m1500"));
+    window->controller()->LogCommand(QStringLiteral("m1500"));
     QCOMPARE(window->Log->count(), 1500);
     QCOMPARE(window->Log->item(0)->text(), longTime(m_now) + QStringLiteral(" : m1500"));
     QVERIFY(window->Log->item(1499)->text().endsWith(QStringLiteral(" : m1")));
@@ -604,7 +605,7 @@ void TestStartup::dailyLogLine()
     if (vtId.isValid())
         ModernPreferences::Preferences[QStringLiteral("VTid")] = vtId;
 
-    window->LogToOTA(msg);
+    window->controller()->LogToOTA(msg);
 
     const QString path = folder + QStringLiteral("OnTheAirVideo Log 2024-03-05.txt");
     const QByteArray expected = "\t2024-03-05\t" + longTime(m_now).toUtf8() + "\tTuesday\t**********\t" + lastField + "\r\n";
@@ -624,10 +625,10 @@ void TestStartup::dailyLogAcrossMidnight()
     Window1 *window = quietWindow(folder);
     QVERIFY(window);
 
-    window->LogToOTA(QStringLiteral("Before"));
+    window->controller()->LogToOTA(QStringLiteral("Before"));
     m_now = after;
-    window->LogToOTA(QStringLiteral("After"));
-    window->LogToOTA(QStringLiteral("After again"));
+    window->controller()->LogToOTA(QStringLiteral("After"));
+    window->controller()->LogToOTA(QStringLiteral("After again"));
 
     QCOMPARE(dailyLogFiles(folder), QStringList({QStringLiteral("OnTheAirVideo Log 2023-12-31.txt"),
                                                  QStringLiteral("OnTheAirVideo Log 2024-01-01.txt")}));
@@ -668,7 +669,7 @@ void TestStartup::logFolderText()
     m_now = QDateTime(QDate(2024, 3, 5), QTime(10, 0));
     Window1 *window = quietWindow(folder);
     QVERIFY(window);
-    window->LogToOTA(QStringLiteral("Mark"));
+    window->controller()->LogToOTA(QStringLiteral("Mark"));
 
     QStringList written;
     QDirIterator files(home(), {QStringLiteral("*OnTheAirVideo Log*")}, QDir::Files, QDirIterator::Subdirectories);
@@ -679,8 +680,8 @@ void TestStartup::logFolderText()
     QCOMPARE(readAll(home() + QStringLiteral("/plain.txt")), QByteArray("plain"));
 
     // A failed append stops nothing: the next one with a usable folder goes through.
-    window->logPath = home() + QStringLiteral("/logs/");
-    window->LogToOTA(QStringLiteral("Again"));
+    window->controller()->logPath = home() + QStringLiteral("/logs/");
+    window->controller()->LogToOTA(QStringLiteral("Again"));
     QVERIFY(readAll(home() + QStringLiteral("/logs/OnTheAirVideo Log 2024-03-05.txt")).endsWith("\tAgain on VT 1\r\n"));
 }
 

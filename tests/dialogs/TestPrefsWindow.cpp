@@ -16,6 +16,7 @@
 #include "core/platform/UserFolders.h"
 #include "ToolProcess.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QAction>
@@ -172,7 +173,7 @@ void TestPrefsWindow::initTestCase()
     m_app->_ApplicationAddMenuHandlers();
     m_main = Window1::instance();
     QVERIFY(m_main);
-    QVERIFY2(m_main->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
+    QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
 }
 
 void TestPrefsWindow::init()
@@ -181,7 +182,7 @@ void TestPrefsWindow::init()
     m_boxes.clear();
     m_reports.clear();
     m_opened.urls.clear();
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     loadStore(defaultStore());
     QVERIFY(!PrefsWindow::openInstance());
     QVERIFY(!FileClose()->isVisible());
@@ -192,7 +193,7 @@ void TestPrefsWindow::cleanup()
     if (PrefsWindow *window = PrefsWindow::openInstance())
         window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     QVERIFY2(m_reports.isEmpty(), qPrintable(m_reports.join(u'\n')));
 }
 
@@ -247,7 +248,7 @@ void TestPrefsWindow::closeBy(CloseWay way, PrefsWindow *window)
         FileClose()->trigger();
         break;
     case UpdateIP: {
-        m_main->Enabled = true;
+        m_main->controller()->Enabled = true;
         m_answer = MsgBox::Answer::Yes;
         const QByteArray datagram = "cmdkey99\n" + window->newAddress->text().toUtf8() + '\n';
         const qsizetype mark = m_relay ? m_relay->mark() : 0;
@@ -274,10 +275,10 @@ void TestPrefsWindow::expectNoRelayCommandSince(qsizetype mark)
 {
     if (!m_peerReady)
         return;
-    const bool wasEnabled = m_main->Enabled;
-    m_main->Enabled = true;
-    m_main->SendMessage(RelayCommand::Key1Off);
-    m_main->Enabled = wasEnabled;
+    const bool wasEnabled = m_main->controller()->Enabled;
+    m_main->controller()->Enabled = true;
+    m_main->controller()->SendMessage(RelayCommand::Key1Off);
+    m_main->controller()->Enabled = wasEnabled;
     QTRY_VERIFY_WITH_TIMEOUT(!relayCommands(m_relay->linesSince(mark)).isEmpty(), 5000);
     const auto commands = relayCommands(m_relay->linesSince(mark));
     QCOMPARE(commands.first().data, QByteArray("cmdkey1\n"));
@@ -429,7 +430,7 @@ void TestPrefsWindow::closingStoresAndRefreshes()
 
     QCOMPARE(m_main->VTid_disp->text(), typed.at(6));
     QCOMPARE(m_main->currAddress->text(), typed.at(0));
-    QCOMPARE(m_main->logPath, typed.at(5));
+    QCOMPARE(m_main->controller()->logPath, typed.at(5));
 
     const QStringList expectedBoxes = way == UpdateIP ? QStringList{kQuestion} : QStringList();
     QStringList boxes;
@@ -471,7 +472,7 @@ void TestPrefsWindow::failedSaveShownOncePerClose()
     QCOMPARE(ModernPreferences::Preferences[QStringLiteral("VTid")].toString(), QStringLiteral("8"));
     QCOMPARE(m_main->VTid_disp->text(), QStringLiteral("8"));
     QCOMPARE(m_main->currAddress->text(), QStringLiteral("127.0.0.36"));
-    QCOMPARE(m_main->logPath, m_otherLog);
+    QCOMPARE(m_main->controller()->logPath, m_otherLog);
     QVERIFY(!QFile::exists(storeFile()));
 }
 
@@ -484,7 +485,7 @@ void TestPrefsWindow::updateIpAnsweredNo()
     const QVariantMap storeBefore = ModernPreferences::Preferences->mPreferences;
     const QString labelBefore = m_main->currAddress->text();
     // Enabled, so that a Yes would have sent.
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     m_answer = MsgBox::Answer::No;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     LogWatch log(m_main->Log);
@@ -515,7 +516,7 @@ void TestPrefsWindow::updateIpWhileDisabled()
     const QVariantMap storeBefore = ModernPreferences::Preferences->mPreferences;
     const QByteArray fileBefore = fileBytes(storeFile());
     const QString labelBefore = m_main->currAddress->text();
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     LogWatch log(m_main->Log);
 
@@ -557,7 +558,7 @@ void TestPrefsWindow::updateIpWhileEnabledSendsNewAddress()
     window->AddressField->setText(m_peer.unusedAddress());
     window->chrWorksIP->setText(QStringLiteral("127.0.0.51"));
     window->newAddress->setText(newAddress);
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay->mark();
     LogWatch log(m_main->Log);
 

@@ -13,6 +13,7 @@
 #include "SimulatorOutput.h"
 #include "ToolProcess.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QFile>
@@ -114,7 +115,7 @@ void TestRemoteEvents::initTestCase()
     m_app = new Brenvale();
     m_main = Window1::instance();
     QVERIFY(m_main);
-    QVERIFY2(m_main->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
+    QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
 }
 
 void TestRemoteEvents::init()
@@ -171,7 +172,7 @@ void TestRemoteEvents::keyEventWhileDisabled()
     QFETCH(QString, eventID);
     QFETCH(QString, logLine);
 
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
@@ -202,7 +203,7 @@ void TestRemoteEvents::keyEventWhileEnabled()
     if (!m_peerReady)
         QSKIP(qPrintable(m_peerWhy));
 
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay->mark();
     const qsizetype graphicsMark = m_graphics->mark();
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
@@ -250,7 +251,7 @@ void TestRemoteEvents::otherClassDeclinedSilently()
 {
     QFETCH(QString, eventClass);
     // Enabled, so that an event taken for a key command would really send.
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
     LogWatch log(m_main->Log);
@@ -276,7 +277,7 @@ void TestRemoteEvents::malformedIdLoggedAndDeclined_data()
 void TestRemoteEvents::malformedIdLoggedAndDeclined()
 {
     QFETCH(QString, eventID);
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
@@ -299,7 +300,7 @@ void TestRemoteEvents::eventWithoutMainWindowOpensOne()
     Window1 *fresh = Window1::openInstance();
     QVERIFY(fresh);
     QVERIFY(fresh->isVisible());
-    QVERIFY2(fresh->RelayUDP->IsConnected(), "the new window did not bind the relay port again");
+    QVERIFY2(fresh->controller()->RelayUDP->IsConnected(), "the new window did not bind the relay port again");
     // A new window starts disabled; its log holds the event, after the window's own opening.
     QStringList all;
     for (int i = fresh->Log->count() - 1; i >= 0; --i)
@@ -316,11 +317,11 @@ void TestRemoteEvents::expectNothingSentSince(qsizetype relayMark, qsizetype gra
 {
     if (!m_peerReady)
         return;
-    const bool wasEnabled = m_main->Enabled;
-    m_main->Enabled = true;
-    m_main->SendMessage(RelayCommand::Key2Off);
-    m_main->chrWorksCommand(QStringLiteral("stop"), QStringLiteral("Key 2"));
-    m_main->Enabled = wasEnabled;
+    const bool wasEnabled = m_main->controller()->Enabled;
+    m_main->controller()->Enabled = true;
+    m_main->controller()->SendMessage(RelayCommand::Key2Off);
+    m_main->controller()->chrWorksCommand(QStringLiteral("stop"), QStringLiteral("Key 2"));
+    m_main->controller()->Enabled = wasEnabled;
 
     // Datagrams from one socket over one link keep their order: the probe's command comes first.
     QTRY_VERIFY_WITH_TIMEOUT(!relayCommands(m_relay->linesSince(relayMark)).isEmpty(), 5000);

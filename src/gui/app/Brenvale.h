@@ -12,7 +12,7 @@ class Brenvale : public Application
 {
     Q_OBJECT
 public:
-    Brenvale();
+    explicit Brenvale(Services services = {});
     ~Brenvale() override;
 
     static Brenvale *App();

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Services.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,7 +17,9 @@ class Application : public QObject
 {
     Q_OBJECT
 public:
-    Application();
+    // The services the program's parts work with; those not given are the system's, with a
+    // client of the application's own for HTTP.
+    explicit Application(Services services = {});
     ~Application() override;
 
     static Application *instance();
@@ -41,6 +45,8 @@ public:
     // True once SIGTERM or SIGINT asked to quit: nobody may be there to answer a box.
     bool quitBySignal() const { return m_quitBySignal; }
 
+    const Services &services() const { return m_services; }
+
     // The location of the program's own executable file.
     QString ExecutableFile() const;
 
@@ -56,6 +62,7 @@ private:
     void scheduleQuit(int delayMs);
     void finishQuit();
 
+    Services m_services;
     bool m_autoQuit = false;
     bool m_starting = false;
     bool m_quitRequested = false;
