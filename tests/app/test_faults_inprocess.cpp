@@ -5,7 +5,7 @@
 // messages that each open a box while more keep coming.
 #include "core/groupmsg/AutoDiscovery.h"
 #include "gui/app/Brenvale.h"
-#include "core/platform/Clock.h"
+#include "core/platform/Services.h"
 #include "core/trigger/DailyLogFile.h"
 #include "core/platform/ErrorReport.h"
 #include "LogWatch.h"
@@ -97,7 +97,6 @@ private:
 
 void TestFaultsInProcess::initTestCase()
 {
-    Clock::setSource([] { return kNow; });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -117,7 +116,7 @@ void TestFaultsInProcess::initTestCase()
     prefs[QStringLiteral("LogPath")] = m_logFolder;
     prefs[QStringLiteral("VTid")] = QStringLiteral("1");
 
-    m_app = new Brenvale();
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr});
     m_main = Window1::instance();
     QVERIFY(m_main);
     QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
@@ -147,7 +146,6 @@ void TestFaultsInProcess::cleanupTestCase()
     delete m_app;
     m_servers.clear();
     ErrorReport::setObserver({});
-    Clock::setSource({});
 }
 
 ToolProcess *TestFaultsInProcess::startGraphicsServer(const QString &address, const QStringList &arguments)
@@ -172,7 +170,7 @@ void TestFaultsInProcess::relayBoxGone()
     ModernPreferences::Preferences[QStringLiteral("IPAddr")] = m_peer.address();
     m_main->controller()->Enabled = true;
     const QByteArray before = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QVERIFY(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), QStringLiteral("Rel0")));
     QVERIFY(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), QStringLiteral("Rel3")));
@@ -207,7 +205,7 @@ void TestFaultsInProcess::graphicsServersFailing()
     prefs[QStringLiteral("chrWorksIP")] = kRefusingServer;
     prefs[QStringLiteral("chrWorksIPBup")] = kStallingServer;
     m_main->controller()->Enabled = true;
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QElapsedTimer sinceKey;
     sinceKey.start();

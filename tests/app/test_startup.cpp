@@ -46,6 +46,7 @@ const QString builtInLogPath = QStringLiteral("/Users/ostrel/Documents/OnTheAir 
 class TestApp : public Brenvale
 {
 public:
+    explicit TestApp(Services services) : Brenvale(std::move(services)) {}
     using Brenvale::Event_Close;
     using Brenvale::Event_Open;
 };
@@ -177,12 +178,17 @@ private:
     int quitAndRunLoop();
     // A main window without sockets, its log empty, writing to folder at a fixed clock.
     Window1 *quietWindow(const QString &folder);
+    // The clock and network view of this test's application: the system's until a test says
+    // otherwise.
+    Services services();
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TestApp> m_app;
     QStringList m_boxes;
     QStringList m_reports;
     QDateTime m_now;
+    bool m_clockFixed = false;
+    bool m_noInterface = false;
 };
 
 void TestStartup::initTestCase()
@@ -207,7 +213,7 @@ void TestStartup::init()
     m_reports.clear();
     ModernPreferences::Preferences.reset(nullptr);
     bmNoNap::token.reset();
-    m_app = std::make_unique<TestApp>();
+    m_app = std::make_unique<TestApp>(services());
 }
 
 void TestStartup::cleanup()
@@ -216,8 +222,8 @@ void TestStartup::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_app.reset();
     ModernPreferences::Preferences.reset(nullptr);
-    HostNetwork::setView({});
-    Clock::setSource({});
+    m_noInterface = false;
+    m_clockFixed = false;
     QDir::setCurrent(QDir::tempPath());
     m_home.reset();
     // Nothing may escape a handler unless a test asked for it and cleared the list.
@@ -232,7 +238,7 @@ void TestStartup::writePreferences(const QByteArray &content)
 
 void TestStartup::pretendNoInterface()
 {
-    HostNetwork::setView({[] { return 0; }, [] { return QStringList(); }});
+    m_noInterface = true;
 }
 
 int TestStartup::quitAndRunLoop()
@@ -249,6 +255,15 @@ int TestStartup::quitAndRunLoop()
     return code;
 }
 
+Services TestStartup::services()
+{
+    Services services;
+    services.clock = [this] { return m_clockFixed ? m_now : Clock::now(); };
+    services.network.interfaceCount = [this] { return m_noInterface ? 0 : HostNetwork::interfaceCount(); };
+    services.network.ipv4Addresses = [this] { return m_noInterface ? QStringList() : HostNetwork::ipv4Addresses(); };
+    return services;
+}
+
 Window1 *TestStartup::quietWindow(const QString &folder)
 {
     pretendNoInterface();
@@ -258,7 +273,7 @@ Window1 *TestStartup::quietWindow(const QString &folder)
         return nullptr;
     window->Log->clear();
     window->controller()->logPath = folder;
-    Clock::setSource([this] { return m_now; });
+    m_clockFixed = true;
     return window;
 }
 
@@ -525,7 +540,7 @@ void TestStartup::closingStoresCheckBoxes()
     QCOMPARE(QJsonDocument::fromJson(readAll(prefsFile())).object(), QJsonObject::fromVariantMap(expected));
 
     // The next start shows the same.
-    m_app = std::make_unique<TestApp>();
+    m_app = std::make_unique<TestApp>(services());
     m_app->Event_Open();
     window = Window1::instance();
     QVERIFY(window);

@@ -3,7 +3,7 @@
 // The preferences window with the main window open: filling from the store, the three ways of
 // closing it, "Update IP" with a relay box on a second host, and "Open in Finder".
 #include "gui/app/Brenvale.h"
-#include "core/platform/Clock.h"
+#include "core/platform/Services.h"
 #include "core/platform/ErrorReport.h"
 #include "LogWatch.h"
 #include "gui/windows/MainMenuBar.h"
@@ -144,7 +144,6 @@ private:
 
 void TestPrefsWindow::initTestCase()
 {
-    Clock::setSource([] { return kNow; });
     MsgBox::setResponder([this](const MsgBox::Request &request) {
         m_boxes.append(request);
         return request.question ? m_answer : MsgBox::Answer::Ok;
@@ -169,7 +168,7 @@ void TestPrefsWindow::initTestCase()
     }
 
     loadStore(defaultStore());
-    m_app = new Brenvale();
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr});
     m_app->_ApplicationAddMenuHandlers();
     m_main = Window1::instance();
     QVERIFY(m_main);
@@ -204,7 +203,6 @@ void TestPrefsWindow::cleanupTestCase()
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     ErrorReport::setObserver({});
     MsgBox::setResponder({});
-    Clock::setSource({});
 }
 
 QVariantMap TestPrefsWindow::defaultStore() const
@@ -488,7 +486,7 @@ void TestPrefsWindow::updateIpAnsweredNo()
     m_main->controller()->Enabled = true;
     m_answer = MsgBox::Answer::No;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     window->PushButton1->click();
 
@@ -518,7 +516,7 @@ void TestPrefsWindow::updateIpWhileDisabled()
     const QString labelBefore = m_main->currAddress->text();
     m_main->controller()->Enabled = false;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     window->PushButton1->click();
 
@@ -560,7 +558,7 @@ void TestPrefsWindow::updateIpWhileEnabledSendsNewAddress()
     window->newAddress->setText(newAddress);
     m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay->mark();
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     window->PushButton1->click();
 

@@ -3,7 +3,7 @@
 // Remote-control events reaching the application object, with the main window open on the
 // program's own ports and a relay box and a graphics server on a second host.
 #include "gui/app/Brenvale.h"
-#include "core/platform/Clock.h"
+#include "core/platform/Services.h"
 #include "core/trigger/DailyLogFile.h"
 #include "core/platform/ErrorReport.h"
 #include "LogWatch.h"
@@ -81,7 +81,6 @@ private:
 
 void TestRemoteEvents::initTestCase()
 {
-    Clock::setSource([] { return kNow; });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -112,7 +111,7 @@ void TestRemoteEvents::initTestCase()
     prefs[QStringLiteral("LogPath")] = m_logFolder;
     prefs[QStringLiteral("VTid")] = kVtId;
 
-    m_app = new Brenvale();
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr});
     m_main = Window1::instance();
     QVERIFY(m_main);
     QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
@@ -135,7 +134,6 @@ void TestRemoteEvents::cleanupTestCase()
     delete Window1::openInstance();
     delete m_app;
     ErrorReport::setObserver({});
-    Clock::setSource({});
 }
 
 void TestRemoteEvents::keyEventTable()
@@ -176,7 +174,7 @@ void TestRemoteEvents::keyEventWhileDisabled()
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     // Handled all the same: the senders refuse on their own, after the event's row, graphics first.
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), true);
@@ -207,7 +205,7 @@ void TestRemoteEvents::keyEventWhileEnabled()
     const qsizetype relayMark = m_relay->mark();
     const qsizetype graphicsMark = m_graphics->mark();
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), true);
 
@@ -254,7 +252,7 @@ void TestRemoteEvents::otherClassDeclinedSilently()
     m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(eventClass, QStringLiteral("Rel0")), false);
     QCOMPARE(log.added(), QStringList());
@@ -281,7 +279,7 @@ void TestRemoteEvents::malformedIdLoggedAndDeclined()
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), false);
     QCOMPARE(log.added(), QStringList{QStringLiteral("Error Malformed Applescript!")});
@@ -304,7 +302,7 @@ void TestRemoteEvents::eventWithoutMainWindowOpensOne()
     // A new window starts disabled; its log holds the event, after the window's own opening.
     QStringList all;
     for (int i = fresh->Log->count() - 1; i >= 0; --i)
-        all.append(LogWatch::textOf(fresh->Log->item(i)->text()));
+        all.append(LogWatch::textOf(fresh->Log->item(i)->text(), kNow));
     QCOMPARE(all.mid(all.size() - 4), (QStringList{QStringLiteral("Rx AppleScript : Key 1 Off"),
                                                     QStringLiteral("CHRW1 command not sent"),
                                                     QStringLiteral("CHRW2 command not sent"),

@@ -9,7 +9,8 @@
 #include "gui/framework/DisclosureTriangle.h"
 #include "core/platform/ErrorReport.h"
 #include "GuiTestKit.h"
-#include "core/platform/HostNetwork.h"
+#include "core/platform/HttpClient.h"
+#include "core/platform/Services.h"
 #include "gui/windows/MainMenuBar.h"
 #include "gui/framework/MsgBox.h"
 #include "gui/windows/PrefsWindow.h"
@@ -137,7 +138,6 @@ void TestWindowFace::initTestCase()
         QVERIFY(QFile::copy(source + QLatin1String(name), m_resources + QLatin1Char('/') + QLatin1String(name)));
     writeMarkerScript(m_resources + QStringLiteral("/Play.scpt"), m_marker);
 
-    HostNetwork::setView({[] { return 0; }, [] { return QStringList(); }});
     setUpPreferences(
         {{QStringLiteral("VTid"), QStringLiteral("7")}, {QStringLiteral("chrWorksIP"), QStringLiteral("127.0.0.1")},
             {QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.3")},
@@ -148,7 +148,10 @@ void TestWindowFace::initTestCase()
         return MsgBox::Answer::Ok;
     });
 
-    m_window = Window1::instance();
+    // No interface: the window opens no socket.
+    Services services = Services::system(new HttpClient(this));
+    services.network = {[] { return 0; }, [] { return QStringList(); }};
+    m_window = Window1::instance(services);
     QVERIFY(m_window);
     // Read before the event loop gets a chance to paint: painting drops the backdrops.
     const auto buttons = m_window->findChildren<medButton *>();
@@ -165,7 +168,6 @@ void TestWindowFace::cleanupTestCase()
 {
     MsgBox::setResponder({});
     ErrorReport::setObserver({});
-    HostNetwork::setView({});
 }
 
 void TestWindowFace::cleanup()

@@ -124,6 +124,8 @@ private:
     std::unique_ptr<QSignalSpy> m_relaySpy;
     std::unique_ptr<QSignalSpy> m_httpSpy;
     HttpClient *m_http = nullptr;
+    // The host's addresses as the window sees them; empty gives the real ones.
+    QStringList m_hostAddresses;
     QList<QString> m_reports;
     QList<MsgBox::Request> m_boxes;
     int m_sentinel = 0;
@@ -160,7 +162,11 @@ void TestWindowMainRoad::initTestCase()
     });
 
     m_http = new HttpClient(this);
-    m_window = Window1::instance(Services::system(m_http));
+    Services services = Services::system(m_http);
+    services.network.ipv4Addresses = [this] {
+        return m_hostAddresses.isEmpty() ? HostNetwork::ipv4Addresses() : m_hostAddresses;
+    };
+    m_window = Window1::instance(services);
     QVERIFY(m_window);
     QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.value(0).text));
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
@@ -202,7 +208,7 @@ void TestWindowMainRoad::cleanupTestCase()
 
 void TestWindowMainRoad::init()
 {
-    HostNetwork::setView({});
+    m_hostAddresses.clear();
     setPreference(QStringLiteral("VTid"), QStringLiteral("1"));
     setPreference(QStringLiteral("IPAddr"), QString());
     setPreference(QStringLiteral("chrWorksIP"), QString());
@@ -231,7 +237,7 @@ void TestWindowMainRoad::init()
 
 void TestWindowMainRoad::cleanup()
 {
-    HostNetwork::setView({});
+    m_hostAddresses.clear();
 }
 
 void TestWindowMainRoad::setPreference(const QString &key, const QVariant &value)
@@ -595,10 +601,7 @@ void TestWindowMainRoad::remoteMessages()
     QFETCH(QString, box);
 
     setEnabled(startEnabled);
-    HostNetwork::setView({[] { return 2; },
-        [] {
-            return QStringList {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")};
-        }});
+    m_hostAddresses = {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")};
     const int rows = m_window->Log->count();
     const int lines = static_cast<int>(dailyLogMessages(m_logFolder).size());
 

@@ -3,12 +3,12 @@
 #pragma once
 
 #include "core/platform/HostNetwork.h"
+#include "core/platform/HttpClient.h"
 
 #include <QDateTime>
+#include <QPointer>
 
 #include <functional>
-
-class HttpClient;
 
 // What the trigger takes from the world around it, handed in once when the program starts.
 // Tests hand in their own.
@@ -20,7 +20,7 @@ struct Services
     HostNetwork::View network;
     // Carries the graphics-server requests; it must live as long as the application, since a
     // request outlives the window that started it.
-    HttpClient *http = nullptr;
+    QPointer<HttpClient> http;
 
     // The system clock and the host's real interfaces, with the given client.
     static Services system(HttpClient *http);

@@ -18,7 +18,7 @@ Application *s_instance = nullptr;
 
 Application::Application(Services services) : m_services(std::move(services))
 {
-    const Services system = Services::system(m_services.http ? m_services.http : new HttpClient(this));
+    const Services system = Services::system(m_services.http ? m_services.http.data() : new HttpClient(this));
     if (!m_services.clock)
         m_services.clock = system.clock;
     if (!m_services.network.interfaceCount)
