@@ -59,7 +59,9 @@ void TestTriggerController::initTestCase()
     Services services = Services::system(&m_http);
     services.clock = [] { return kNow; };
     // Loopback carries our own group messages back; the other address is for the peer rules.
-    services.network.ipv4Addresses = [] { return QStringList {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")}; };
+    services.network.ipv4Addresses = [] {
+        return QStringList {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")};
+    };
     m_trigger = std::make_unique<TriggerController>(services);
     m_rows = std::make_unique<QSignalSpy>(m_trigger.get(), &TriggerController::logRowAdded);
     QCOMPARE(m_trigger->openSockets(), TriggerController::OpenOutcome::Opened);
@@ -129,7 +131,8 @@ void TestTriggerController::peerRulesUseTheHandedInHostView()
     QCOMPARE(boxes.at(0), (QVariantList {QStringLiteral("10.0.0.1"), QStringLiteral("hello")}));
     Q_EMIT m_trigger->ChatSocket->ReceivedMessage(QStringLiteral("10.0.0.1"), 21, "enabled");
     QVERIFY(!m_trigger->Enabled);
-    QVERIFY(rowsSince(mark).contains(DailyLogFile::screenRow(kNow, QStringLiteral("Disabled by Remote Trigger 10.0.0.1"))));
+    QVERIFY(
+        rowsSince(mark).contains(DailyLogFile::screenRow(kNow, QStringLiteral("Disabled by Remote Trigger 10.0.0.1"))));
 }
 
 void TestTriggerController::closeKeepsASettingNeverShown()

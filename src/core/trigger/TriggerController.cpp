@@ -19,15 +19,14 @@
 
 // The handlers report what escapes them under the names the system log has always used for
 // them, the main window's.
-TriggerController::TriggerController(const Services &services, QObject *parent)
-    : QObject(parent), m_services(services)
+TriggerController::TriggerController(const Services &services, QObject *parent) : QObject(parent), m_services(services)
 {
     RelayUDP = new UDPSocket(this);
     RelayUDP->setPort(5000);
     RelayUDP->setRouterHops(32);
     RelayUDP->setSendToSelf(false);
     connect(RelayUDP, &UDPSocket::DataAvailable, this,
-            [this] { ErrorReport::guarded("Window1.RelayUDP_DataAvailable", [this] { RelayUDP_DataAvailable(); }); });
+        [this] { ErrorReport::guarded("Window1.RelayUDP_DataAvailable", [this] { RelayUDP_DataAvailable(); }); });
     connect(RelayUDP, &UDPSocket::Error, this, [this](int, const QString &message) {
         ErrorReport::guarded("Window1.RelayUDP_Error", [&] { RelayUDP_Error(message); });
     });
@@ -37,7 +36,7 @@ TriggerController::TriggerController(const Services &services, QObject *parent)
     ChatSocket->setRouterHops(2);
     ChatSocket->setSendToSelf(false);
     connect(ChatSocket, &AutoDiscovery::Error, this,
-            [this](int code) { ErrorReport::guarded("Window1.ChatSocket_Error", [&] { ChatSocket_Error(code); }); });
+        [this](int code) { ErrorReport::guarded("Window1.ChatSocket_Error", [&] { ChatSocket_Error(code); }); });
     connect(ChatSocket, &AutoDiscovery::MemberJoined, this, [this](const QString &address) {
         ErrorReport::guarded("Window1.ChatSocket_MemberJoined", [&] { ChatSocket_MemberJoined(address); });
     });
@@ -45,17 +44,17 @@ TriggerController::TriggerController(const Services &services, QObject *parent)
         ErrorReport::guarded("Window1.ChatSocket_MemberLeft", [&] { ChatSocket_MemberLeft(address); });
     });
     connect(ChatSocket, &AutoDiscovery::ReceivedMessage, this,
-            [this](const QString &from, qint32 command, const QByteArray &data) {
-                ErrorReport::guarded("Window1.ChatSocket_ReceivedMessage",
-                                     [&] { ChatSocket_ReceivedMessage(from, command, data); });
-            });
+        [this](const QString &from, qint32 command, const QByteArray &data) {
+            ErrorReport::guarded(
+                "Window1.ChatSocket_ReceivedMessage", [&] { ChatSocket_ReceivedMessage(from, command, data); });
+        });
 
     TSLrx = new UDPSocket(this);
     TSLrx->setPort(8900);
     TSLrx->setRouterHops(24);
     TSLrx->setSendToSelf(false);
     connect(TSLrx, &UDPSocket::DataAvailable, this,
-            [this] { ErrorReport::guarded("Window1.TSLrx_DataAvailable", [this] { TSLrx_DataAvailable(); }); });
+        [this] { ErrorReport::guarded("Window1.TSLrx_DataAvailable", [this] { TSLrx_DataAvailable(); }); });
     connect(TSLrx, &UDPSocket::Error, this, [this](int, const QString &message) {
         ErrorReport::guarded("Window1.TSLrx_Error", [&] { TSLrx_Error(message); });
     });
@@ -66,7 +65,7 @@ TriggerController::TriggerController(const Services &services, QObject *parent)
     UDPpollTimer->setTimerType(Qt::CoarseTimer);
     UDPpollTimer->setInterval(10);
     connect(UDPpollTimer, &QTimer::timeout, this,
-            [this] { ErrorReport::guarded("Window1.UDPpollTimer_Action", [this] { UDPpollTimer_Action(); }); });
+        [this] { ErrorReport::guarded("Window1.UDPpollTimer_Action", [this] { UDPpollTimer_Action(); }); });
     UDPpollTimer->start();
 }
 
@@ -311,8 +310,8 @@ void TriggerController::SendMessage(int code, const QString &newAddress)
         LogCommand(QStringLiteral("Trigger Disabled!"));
         return;
     }
-    const QByteArray datagram =
-        code == RelayCommand::NewAddress ? RelayCommand::datagram(code, newAddress) : RelayCommand::datagram(code);
+    const QByteArray datagram
+        = code == RelayCommand::NewAddress ? RelayCommand::datagram(code, newAddress) : RelayCommand::datagram(code);
     const QString address = ModernPreferences::Preferences[QStringLiteral("IPAddr")].toString();
     RelayUDP->Write(address, datagram);
 
@@ -392,31 +391,31 @@ void TriggerController::chrWorksCommand(const QString &cmd, const QString &key)
     // A failure is logged by the trigger running at that moment.
     for (WebClass *connection : {mainConnection, backupConnection}) {
         connect(connection, &WebClass::Failed, connection,
-                [sink = m_failureSink, self = QPointer<TriggerController>(this)](const QString &message) {
-                    if (TriggerController *trigger = sink ? sink() : self.data())
-                        trigger->LogCommand(QStringLiteral("Error ") + message);
-                });
+            [sink = m_failureSink, self = QPointer<TriggerController>(this)](const QString &message) {
+                if (TriggerController *trigger = sink ? sink() : self.data())
+                    trigger->LogCommand(QStringLiteral("Error ") + message);
+            });
     }
     const QString contentType = QStringLiteral("application/json");
     mainConnection->SetRequestContent(body, contentType);
     backupConnection->SetRequestContent(body, contentType);
 
-    const auto start = [this](WebClass *&connection, bool send, const QString &url, const char *errorText,
-                              const char *notSentText) {
-        if (send) {
-            try {
-                connection->Send(QStringLiteral("POST"), url, 5);
-                connection = nullptr; // the started connection looks after itself now
-            } catch (const std::exception &) {
-                LogCommand(QString::fromLatin1(errorText));
-            }
-        } else {
-            LogCommand(QString::fromLatin1(notSentText));
-        }
-    };
+    const auto start
+        = [this](WebClass *&connection, bool send, const QString &url, const char *errorText, const char *notSentText) {
+              if (send) {
+                  try {
+                      connection->Send(QStringLiteral("POST"), url, 5);
+                      connection = nullptr; // the started connection looks after itself now
+                  } catch (const std::exception &) {
+                      LogCommand(QString::fromLatin1(errorText));
+                  }
+              } else {
+                  LogCommand(QString::fromLatin1(notSentText));
+              }
+          };
     start(mainConnection, Enabled && !mainAddress.isEmpty(), mainUrl, "chrWorks Main error", "CHRW1 command not sent");
     start(backupConnection, Enabled && !backupAddress.isEmpty(), backupUrl, "chrWorks Backup error",
-          "CHRW2 command not sent");
+        "CHRW2 command not sent");
     delete mainConnection;
     delete backupConnection;
 }

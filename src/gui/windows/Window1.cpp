@@ -42,7 +42,7 @@ const QColor kBlack(0x00, 0x00, 0x00);
 class LogCellPainter : public QStyledItemDelegate
 {
 public:
-    LogCellPainter(Window1 *window, QObject *parent) : QStyledItemDelegate(parent), m_window(window) {}
+    LogCellPainter(Window1 *window, QObject *parent) : QStyledItemDelegate(parent), m_window(window) { }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -98,8 +98,7 @@ largeButton *makeTriggerButton(QWidget *parent, const QString &caption, const QC
 }
 
 // A control's handler, run under the one report of what escapes it.
-template<typename Handler>
-auto handler(const char *name, Handler run)
+template<typename Handler> auto handler(const char *name, Handler run)
 {
     return [name, run] { ErrorReport::guarded(name, run); };
 }
@@ -223,14 +222,15 @@ void Window1::CreateControls()
     expandTriangle->setToolTip(QStringLiteral("click for more"));
     expandTriangle->setValue(false);
     connect(expandTriangle, &DisclosureTriangle::Action, this,
-            handler("Window1.DisclosureTriangle1_Action", [this] { expandTriangle_Action(); }));
+        handler("Window1.DisclosureTriangle1_Action", [this] { expandTriangle_Action(); }));
 
-    const auto keyButton = [this, area](medButton *&button, const QString &caption, int x, int relayCode,
-                                        const char *name) {
-        button = makeKeyButton(area, caption);
-        button->setGeometry(x, 109, 90, 33);
-        connect(button, &medButton::Action, this, handler(name, [this, relayCode] { m_controller->keyClicked(relayCode); }));
-    };
+    const auto keyButton
+        = [this, area](medButton *&button, const QString &caption, int x, int relayCode, const char *name) {
+              button = makeKeyButton(area, caption);
+              button->setGeometry(x, 109, 90, 33);
+              connect(button, &medButton::Action, this,
+                  handler(name, [this, relayCode] { m_controller->keyClicked(relayCode); }));
+          };
     keyButton(key1on, QStringLiteral("Key 1 On"), 20, RelayCommand::Key1On, "Window1.key1on_Action");
     keyButton(key1off, QStringLiteral("Key 1 Off"), 120, RelayCommand::Key1Off, "Window1.key1off_Action");
     keyButton(key2on, QStringLiteral("Key 2 On"), 219, RelayCommand::Key2On, "Window1.key2on_Action");
@@ -266,13 +266,15 @@ void Window1::CreateControls()
     playButton->setGeometry(20, 146, 90, 33);
     playButton->setToolTip(QStringLiteral("start playlist"));
     playButton->setVisible(false);
-    connect(playButton, &medButton::Action, this, handler("Window1.playButton_Action", [this] { m_controller->playClicked(); }));
+    connect(playButton, &medButton::Action, this,
+        handler("Window1.playButton_Action", [this] { m_controller->playClicked(); }));
 
     MarkLog = makeKeyButton(area, QStringLiteral("Mark Log"));
     MarkLog->setGeometry(318, 146, 90, 33);
     MarkLog->setToolTip(QStringLiteral("enter a mark in OTA log"));
     MarkLog->setVisible(false);
-    connect(MarkLog, &medButton::Action, this, handler("Window1.MarkLog_Action", [this] { m_controller->markLogClicked(); }));
+    connect(MarkLog, &medButton::Action, this,
+        handler("Window1.MarkLog_Action", [this] { m_controller->markLogClicked(); }));
 
     tallyStart->setVisible(false);
     tallyEnable->setVisible(false);
@@ -282,7 +284,8 @@ void Window1::CreateControls()
     connect(Enable, &largeButton::Action, this, handler("Window1.Enable_Action", [this] { Enable_Action(Enable); }));
     Disable = makeTriggerButton(area, QStringLiteral("Disable"), QColor(0x09, 0xAC, 0xAD), QStringLiteral("pushed"));
     Disable->setGeometry(219, 34, 188, 70);
-    connect(Disable, &largeButton::Action, this, handler("Window1.Disable_Action", [this] { m_controller->disableClicked(); }));
+    connect(Disable, &largeButton::Action, this,
+        handler("Window1.Disable_Action", [this] { m_controller->disableClicked(); }));
 
     CTlogo = new Canvas(area);
     CTlogo->setBackdrop(pixl1x());
@@ -294,9 +297,9 @@ void Window1::connectController()
     TriggerController *trigger = m_controller;
     connect(trigger, &TriggerController::logRowAdded, this, &Window1::addLogRow);
     connect(trigger, &TriggerController::redLampChanged, this,
-            [this](const TallyAction::LampLook &look) { showLamp(RedTallyLED, look); });
+        [this](const TallyAction::LampLook &look) { showLamp(RedTallyLED, look); });
     connect(trigger, &TriggerController::greenLampChanged, this,
-            [this](const TallyAction::LampLook &look) { showLamp(GreenTallyLED, look); });
+        [this](const TallyAction::LampLook &look) { showLamp(GreenTallyLED, look); });
     connect(trigger, &TriggerController::triggerShown, this, &Window1::showTrigger);
     connect(trigger, &TriggerController::connectedToChanged, currAddress, &QLabel::setText);
     connect(trigger, &TriggerController::vtIdChanged, VTid_disp, &QLabel::setText);
