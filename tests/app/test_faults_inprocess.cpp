@@ -88,6 +88,9 @@ private:
     QString m_logFolder;
     Brenvale *m_app = nullptr;
     Window1 *m_main = nullptr;
+    // Answers the boxes of the test running; a box shown with none is unexpected.
+    MsgBox::Responder m_answerer;
+    QStringList m_unexpectedBoxes;
     PeerNamespace m_peer;
     bool m_peerReady = false;
     QString m_peerWhy;
@@ -116,7 +119,12 @@ void TestFaultsInProcess::initTestCase()
     prefs[QStringLiteral("LogPath")] = m_logFolder;
     prefs[QStringLiteral("VTid")] = QStringLiteral("1");
 
-    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr});
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr}, [this](const MsgBox::Request &request) {
+        if (m_answerer)
+            return m_answerer(request);
+        m_unexpectedBoxes.append(request.text);
+        return MsgBox::Answer::Ok;
+    });
     m_main = Window1::instance();
     QVERIFY(m_main);
     QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
@@ -135,13 +143,14 @@ void TestFaultsInProcess::init()
 
 void TestFaultsInProcess::cleanup()
 {
-    MsgBox::setResponder({});
+    m_answerer = {};
+    QVERIFY2(m_unexpectedBoxes.isEmpty(), qPrintable(m_unexpectedBoxes.join(u'\n')));
     QVERIFY2(m_reports.isEmpty(), qPrintable(m_reports.join(u'\n')));
 }
 
 void TestFaultsInProcess::cleanupTestCase()
 {
-    MsgBox::setResponder({});
+    m_answerer = {};
     delete Window1::openInstance();
     delete m_app;
     m_servers.clear();
@@ -253,7 +262,7 @@ void TestFaultsInProcess::peerMessageStream()
     int open = 0;
     int mostOpen = 0;
     bool restSent = false;
-    MsgBox::setResponder([&](const MsgBox::Request &request) {
+    m_answerer = ([&](const MsgBox::Request &request) {
         boxes.append(request.text);
         mostOpen = qMax(mostOpen, ++open);
         if (!restSent) {
@@ -314,7 +323,7 @@ void TestFaultsInProcess::boxesWaitAndAreBounded()
     bool disabledWhileOpen = false;
     bool othersHandled = false;
     const int others = 12;
-    MsgBox::setResponder([&](const MsgBox::Request &request) {
+    m_answerer = ([&](const MsgBox::Request &request) {
         boxes.append(request.text);
         if (boxes.size() == 1) {
             // While the first box is open another host enables itself, and more senders send

@@ -4,6 +4,8 @@
 #include "core/groupmsg/AutoDiscovery.h"
 #include "gui/app/Brenvale.h"
 #include "core/platform/Clock.h"
+#include "core/platform/HttpClient.h"
+#include "core/platform/Services.h"
 #include "core/platform/ErrorReport.h"
 #include "gui/app/FileTypes1.h"
 #include "core/platform/HostNetwork.h"
@@ -46,7 +48,7 @@ const QString builtInLogPath = QStringLiteral("/Users/ostrel/Documents/OnTheAir 
 class TestApp : public Brenvale
 {
 public:
-    explicit TestApp(Services services) : Brenvale(std::move(services)) {}
+    TestApp(Services services, MsgBox::Responder boxAnswerer) : Brenvale(std::move(services), std::move(boxAnswerer)) {}
     using Brenvale::Event_Close;
     using Brenvale::Event_Open;
 };
@@ -100,16 +102,16 @@ QVariantMap firstStartDefaults(const QString &home)
 int failingJoinProbe()
 {
     QStringList boxes;
-    MsgBox::setResponder([&boxes](const MsgBox::Request &request) {
+    const MsgBox::Responder answerer = [&boxes](const MsgBox::Request &request) {
         boxes.append(request.text);
         return MsgBox::Answer::Ok;
-    });
+    };
     ModernPreferences::Initialise(QStringLiteral("Brenvale"));
     if (!ModernPreferences::Preferences->Load()) {
         fputs("load=false\n", stdout);
         return 1;
     }
-    Window1 *window = Window1::instance();
+    Window1 *window = Window1::instance(Services::system(new HttpClient(qApp)), answerer);
     if (!window) {
         fputs("window=none\n", stdout);
         return 1;
@@ -181,6 +183,8 @@ private:
     // The clock and network view of this test's application: the system's until a test says
     // otherwise.
     Services services();
+    // Answers every box with OK and notes its text.
+    MsgBox::Responder boxAnswerer();
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TestApp> m_app;
@@ -193,10 +197,6 @@ private:
 
 void TestStartup::initTestCase()
 {
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
-        m_boxes.append(request.text);
-        return MsgBox::Answer::Ok;
-    });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -213,7 +213,7 @@ void TestStartup::init()
     m_reports.clear();
     ModernPreferences::Preferences.reset(nullptr);
     bmNoNap::token.reset();
-    m_app = std::make_unique<TestApp>(services());
+    m_app = std::make_unique<TestApp>(services(), boxAnswerer());
 }
 
 void TestStartup::cleanup()
@@ -262,6 +262,14 @@ Services TestStartup::services()
     services.network.interfaceCount = [this] { return m_noInterface ? 0 : HostNetwork::interfaceCount(); };
     services.network.ipv4Addresses = [this] { return m_noInterface ? QStringList() : HostNetwork::ipv4Addresses(); };
     return services;
+}
+
+MsgBox::Responder TestStartup::boxAnswerer()
+{
+    return [this](const MsgBox::Request &request) {
+        m_boxes.append(request.text);
+        return MsgBox::Answer::Ok;
+    };
 }
 
 Window1 *TestStartup::quietWindow(const QString &folder)
@@ -540,7 +548,7 @@ void TestStartup::closingStoresCheckBoxes()
     QCOMPARE(QJsonDocument::fromJson(readAll(prefsFile())).object(), QJsonObject::fromVariantMap(expected));
 
     // The next start shows the same.
-    m_app = std::make_unique<TestApp>(services());
+    m_app = std::make_unique<TestApp>(services(), boxAnswerer());
     m_app->Event_Open();
     window = Window1::instance();
     QVERIFY(window);

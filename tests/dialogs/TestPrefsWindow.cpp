@@ -144,10 +144,6 @@ private:
 
 void TestPrefsWindow::initTestCase()
 {
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
-        m_boxes.append(request);
-        return request.question ? m_answer : MsgBox::Answer::Ok;
-    });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -168,7 +164,11 @@ void TestPrefsWindow::initTestCase()
     }
 
     loadStore(defaultStore());
-    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr});
+    const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
+        m_boxes.append(request);
+        return request.question ? m_answer : MsgBox::Answer::Ok;
+    };
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr}, boxes);
     m_app->_ApplicationAddMenuHandlers();
     m_main = Window1::instance();
     QVERIFY(m_main);
@@ -202,7 +202,6 @@ void TestPrefsWindow::cleanupTestCase()
     delete m_app;
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     ErrorReport::setObserver({});
-    MsgBox::setResponder({});
 }
 
 QVariantMap TestPrefsWindow::defaultStore() const

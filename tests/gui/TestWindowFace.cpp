@@ -143,15 +143,15 @@ void TestWindowFace::initTestCase()
             {QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.3")},
             {QStringLiteral("IPAddr"), QStringLiteral("127.0.0.1")}, {QStringLiteral("LogPath"), m_logFolder}});
 
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
+    const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
         m_boxes.append(request.text);
         return MsgBox::Answer::Ok;
-    });
+    };
 
     // No interface: the window opens no socket.
     Services services = Services::system(new HttpClient(this));
     services.network = {[] { return 0; }, [] { return QStringList(); }};
-    m_window = Window1::instance(services);
+    m_window = Window1::instance(services, boxes);
     QVERIFY(m_window);
     // Read before the event loop gets a chance to paint: painting drops the backdrops.
     const auto buttons = m_window->findChildren<medButton *>();
@@ -166,7 +166,6 @@ void TestWindowFace::initTestCase()
 
 void TestWindowFace::cleanupTestCase()
 {
-    MsgBox::setResponder({});
     ErrorReport::setObserver({});
 }
 

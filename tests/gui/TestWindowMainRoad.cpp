@@ -153,10 +153,6 @@ void TestWindowMainRoad::initTestCase()
         {QStringLiteral("motion2Name"), QStringLiteral("motion2")}, {QStringLiteral("IPAddr"), QString()},
         {QStringLiteral("LogPath"), m_logFolder}});
 
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
-        m_boxes.append(request);
-        return MsgBox::Answer::Ok;
-    });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QLatin1Char('|') + kind + QLatin1Char('|') + message);
     });
@@ -166,7 +162,11 @@ void TestWindowMainRoad::initTestCase()
     services.network.ipv4Addresses = [this] {
         return m_hostAddresses.isEmpty() ? HostNetwork::ipv4Addresses() : m_hostAddresses;
     };
-    m_window = Window1::instance(services);
+    const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
+        m_boxes.append(request);
+        return MsgBox::Answer::Ok;
+    };
+    m_window = Window1::instance(services, boxes);
     QVERIFY(m_window);
     QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.value(0).text));
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
@@ -202,7 +202,6 @@ void TestWindowMainRoad::cleanupTestCase()
         runIp({QStringLiteral("netns"), QStringLiteral("del"), m_relayNamespace});
     if (m_window)
         m_window->close();
-    MsgBox::setResponder({});
     ErrorReport::setObserver({});
 }
 

@@ -35,7 +35,8 @@ constexpr RemoteKey kRemoteKeys[] = {
 };
 } // namespace
 
-Brenvale::Brenvale(Services services) : Application(std::move(services))
+Brenvale::Brenvale(Services services, MsgBox::Responder boxAnswerer)
+    : Application(std::move(services), std::move(boxAnswerer))
 {
     MajorVersion = 1;
     MinorVersion = 0;
@@ -115,7 +116,7 @@ void Brenvale::Event_Close()
     if (quitBySignal())
         DebugLog(QStringLiteral("Could not save preferences."));
     else
-        MsgBox::show(QStringLiteral("Could not save preferences."));
+        MsgBox::show(QStringLiteral("Could not save preferences."), boxAnswerer());
 }
 
 bool Brenvale::Event_HandleAppleEvent(const QString &eventClass, const QString &eventID)

@@ -16,7 +16,8 @@ namespace {
 Application *s_instance = nullptr;
 }
 
-Application::Application(Services services) : m_services(std::move(services))
+Application::Application(Services services, MsgBox::Responder boxAnswerer)
+    : m_services(std::move(services)), m_boxAnswerer(std::move(boxAnswerer))
 {
     const Services system = Services::system(m_services.http ? m_services.http.data() : new HttpClient(this));
     if (!m_services.clock)
@@ -48,6 +49,11 @@ Application::~Application()
 Application *Application::instance()
 {
     return s_instance;
+}
+
+MsgBox::Responder Application::currentBoxAnswerer()
+{
+    return s_instance ? s_instance->m_boxAnswerer : MsgBox::Responder();
 }
 
 QString Application::ExecutableFile() const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/platform/Services.h"
+#include "gui/framework/MsgBox.h"
 
 #include <QObject>
 #include <QString>
@@ -18,8 +19,9 @@ class Application : public QObject
     Q_OBJECT
 public:
     // The services the program's parts work with; those not given are the system's, with a
-    // client of the application's own for HTTP.
-    explicit Application(Services services = {});
+    // client of the application's own for HTTP. The boxes of the program go to boxAnswerer:
+    // empty, they are shown on screen.
+    explicit Application(Services services = {}, MsgBox::Responder boxAnswerer = {});
     ~Application() override;
 
     static Application *instance();
@@ -46,6 +48,9 @@ public:
     bool quitBySignal() const { return m_quitBySignal; }
 
     const Services &services() const { return m_services; }
+    const MsgBox::Responder &boxAnswerer() const { return m_boxAnswerer; }
+    // The box answerer of the running application; empty without one.
+    static MsgBox::Responder currentBoxAnswerer();
 
     // The location of the program's own executable file.
     QString ExecutableFile() const;
@@ -63,6 +68,7 @@ private:
     void finishQuit();
 
     Services m_services;
+    MsgBox::Responder m_boxAnswerer;
     bool m_autoQuit = false;
     bool m_starting = false;
     bool m_quitRequested = false;

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "gui/windows/PrefsWindow.h"
 
+#include "gui/framework/Application.h"
 #include "gui/framework/Desktop.h"
 #include "gui/framework/DesignFont.h"
 #include "core/platform/ErrorReport.h"
@@ -184,7 +185,7 @@ void PrefsWindow::Event_Close()
     for (const auto &[field, key] : keyedFields())
         prefs[key] = field->text();
     if (!prefs->Save())
-        MsgBox::show(QStringLiteral("Could not save preferences."));
+        MsgBox::show(QStringLiteral("Could not save preferences."), Application::currentBoxAnswerer());
 
     // When the program quits with this window open the main window may be gone already; it
     // is then left alone rather than made again.
@@ -199,7 +200,8 @@ void PrefsWindow::Event_Close()
 void PrefsWindow::PushButton1_Action()
 {
     const MsgBox::Answer answer =
-        MsgBox::ask(QStringLiteral("Are you sure you want to update the IP address of the relaybox?"), QString());
+        MsgBox::ask(QStringLiteral("Are you sure you want to update the IP address of the relaybox?"), QString(),
+                    Application::currentBoxAnswerer());
     if (answer != MsgBox::Answer::Yes)
         return;
     Window1 *main = Window1::instance();

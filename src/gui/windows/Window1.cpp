@@ -123,16 +123,16 @@ Window1 *Window1::instance()
 {
     if (s_window)
         return s_window;
-    return instance(currentServices());
+    return instance(currentServices(), Application::currentBoxAnswerer());
 }
 
-Window1 *Window1::instance(const Services &services)
+Window1 *Window1::instance(const Services &services, const MsgBox::Responder &boxAnswerer)
 {
     if (s_window)
         return s_window;
     if (Application *app = Application::instance(); app && app->isQuitting())
         return nullptr;
-    auto *window = new Window1(services);
+    auto *window = new Window1(services, boxAnswerer);
     s_window = window;
     ErrorReport::guarded("Window1.Open", [window] { window->Event_Open(); });
     if (s_window == window)
@@ -145,7 +145,7 @@ Window1 *Window1::openInstance()
     return s_window;
 }
 
-Window1::Window1(const Services &services)
+Window1::Window1(const Services &services, const MsgBox::Responder &boxAnswerer) : m_boxAnswerer(boxAnswerer)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     Layout();
@@ -306,7 +306,7 @@ void Window1::connectController()
     connect(trigger, &TriggerController::tallyStartShown, tallyStart, &QAbstractButton::setChecked);
     connect(trigger, &TriggerController::tallyEnableShown, tallyEnable, &QAbstractButton::setChecked);
 
-    m_peerBoxes = new PeerBoxes([trigger] { return trigger->isReceivingPeerMessages(); }, this);
+    m_peerBoxes = new PeerBoxes([trigger] { return trigger->isReceivingPeerMessages(); }, m_boxAnswerer, this);
     connect(trigger, &TriggerController::peerMessage, m_peerBoxes, &PeerBoxes::show);
 
     // A request that fails after this window closed is logged by the main window open then,
@@ -324,12 +324,12 @@ void Window1::Event_Open()
 
     switch (m_controller->openSockets()) {
     case TriggerController::OpenOutcome::PeerPortTaken:
-        MsgBox::show(QStringLiteral("Error binding port."));
+        MsgBox::show(QStringLiteral("Error binding port."), m_boxAnswerer);
         if (Application *app = Application::instance())
             app->StandDown(0);
         break;
     case TriggerController::OpenOutcome::TallyGroupRefused:
-        MsgBox::show(QStringLiteral("Could not join multicast group!"));
+        MsgBox::show(QStringLiteral("Could not join multicast group!"), m_boxAnswerer);
         return;
     case TriggerController::OpenOutcome::Opened:
     case TriggerController::OpenOutcome::NoNetwork:

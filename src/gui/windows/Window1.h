@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/trigger/TallyAction.h"
+#include "gui/framework/MsgBox.h"
 #include "gui/framework/Window.h"
 
 #include <QRect>
@@ -31,8 +32,8 @@ public:
     // application's services. While the application is quitting no new window is made and this
     // gives nullptr.
     static Window1 *instance();
-    // The same, with the given services for a new window.
-    static Window1 *instance(const Services &services);
+    // The same, with the given services and box answerer for a new window.
+    static Window1 *instance(const Services &services, const MsgBox::Responder &boxAnswerer);
     // The open main window, or nullptr.
     static Window1 *openInstance();
 
@@ -74,7 +75,7 @@ protected:
     void Event_Close() override;
 
 private:
-    explicit Window1(const Services &services);
+    Window1(const Services &services, const MsgBox::Responder &boxAnswerer);
 
     void Layout();
     void CreateControls();
@@ -88,6 +89,7 @@ private:
     static void showLamp(Rectangle *lamp, const TallyAction::LampLook &look);
 
     TriggerController *m_controller = nullptr;
+    MsgBox::Responder m_boxAnswerer;
     medButton *key1on = nullptr;
     medButton *key1off = nullptr;
     medButton *key2on = nullptr;
