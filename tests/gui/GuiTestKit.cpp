@@ -5,7 +5,6 @@
 #include "core/platform/Bundle.h"
 #include "gui/framework/BundlePictures.h"
 #include "core/prefs/ModernPreferences.h"
-#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 #include "gui/widgets/medButton.h"
 

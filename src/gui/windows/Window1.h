@@ -7,7 +7,6 @@
 #include "gui/framework/Window.h"
 
 #include <QRect>
-#include <QStringList>
 
 class Canvas;
 class DisclosureTriangle;
