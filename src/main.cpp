@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/platform/DebugLog.h"
+#include "core/platform/HttpClient.h"
+#include "core/platform/Services.h"
 #include "gui/app/Brenvale.h"
 #include "gui/app/FileTypes1.h"
 #include "gui/framework/GuardedApplication.h"
@@ -14,7 +16,9 @@ int main(int argc, char *argv[])
     routeToolkitMessages();
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     FileTypes1::initialize();
-    Brenvale app;
+    // The clock, the host's interfaces and the HTTP client the program works with, handed in
+    // once here.
+    Brenvale app(Services::system(new HttpClient(&application)));
     app.applicationAddMenuHandlers();
     return app.run();
 }

@@ -5,7 +5,7 @@
 // messages that each open a box while more keep coming.
 #include "core/groupmsg/AutoDiscovery.h"
 #include "gui/app/Brenvale.h"
-#include "core/platform/Clock.h"
+#include "core/platform/Services.h"
 #include "core/trigger/DailyLogFile.h"
 #include "core/platform/ErrorReport.h"
 #include "support/gui/LogWatch.h"
@@ -15,6 +15,7 @@
 #include "support/PeerNamespace.h"
 #include "support/ChildProcess.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QElapsedTimer>
@@ -87,6 +88,9 @@ private:
     QString m_logFolder;
     Brenvale *m_app = nullptr;
     Window1 *m_main = nullptr;
+    // Answers the boxes of the test running; a box shown with none is unexpected.
+    MsgBox::Responder m_answerer;
+    QStringList m_unexpectedBoxes;
     PeerNamespace m_peer;
     bool m_peerReady = false;
     QString m_peerWhy;
@@ -96,7 +100,6 @@ private:
 
 void TestFaultsInProcess::initTestCase()
 {
-    Clock::setSource([] { return kNow; });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -116,11 +119,16 @@ void TestFaultsInProcess::initTestCase()
     prefs[QStringLiteral("LogPath")] = m_logFolder;
     prefs[QStringLiteral("VTid")] = QStringLiteral("1");
 
-    m_app = new Brenvale();
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr}, [this](const MsgBox::Request &request) {
+        if (m_answerer)
+            return m_answerer(request);
+        m_unexpectedBoxes.append(request.text);
+        return MsgBox::Answer::Ok;
+    });
     m_main = Window1::instance();
     QVERIFY(m_main);
-    QVERIFY2(m_main->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
-    QVERIFY2(m_main->ChatSocket->IsConnected(), "the peer socket did not bind port 8083");
+    QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
+    QVERIFY2(m_main->controller()->ChatSocket->IsConnected(), "the peer socket did not bind port 8083");
     // The echoes of our own join and roll call come back through loopback; let them pass
     // before the tests watch the log.
     QTest::qWait(300);
@@ -135,18 +143,18 @@ void TestFaultsInProcess::init()
 
 void TestFaultsInProcess::cleanup()
 {
-    MsgBox::setResponder({});
+    m_answerer = {};
+    QVERIFY2(m_unexpectedBoxes.isEmpty(), qPrintable(m_unexpectedBoxes.join(u'\n')));
     QVERIFY2(m_reports.isEmpty(), qPrintable(m_reports.join(u'\n')));
 }
 
 void TestFaultsInProcess::cleanupTestCase()
 {
-    MsgBox::setResponder({});
+    m_answerer = {};
     delete Window1::openInstance();
     delete m_app;
     m_servers.clear();
     ErrorReport::setObserver({});
-    Clock::setSource({});
 }
 
 ChildProcess *TestFaultsInProcess::startGraphicsServer(const QString &address, const QStringList &arguments)
@@ -170,9 +178,9 @@ void TestFaultsInProcess::relayBoxGone()
         QSKIP(qPrintable(m_peerWhy));
     // The peer host is up but nothing listens on its port 5000.
     ModernPreferences::Preferences[QStringLiteral("IPAddr")] = m_peer.address();
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const QByteArray before = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QVERIFY(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), QStringLiteral("Rel0")));
     QVERIFY(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), QStringLiteral("Rel3")));
@@ -188,7 +196,7 @@ void TestFaultsInProcess::relayBoxGone()
     const QByteArray added = fileBytes(dailyLogPath()).mid(before.size());
     QCOMPARE(added.count("\r\n"), 2);
     QVERIFY2(added.contains("\tKey 1 On on VT 1\r\n") && added.endsWith("\tKey 2 Off on VT 1\r\n"), added.constData());
-    QVERIFY(m_main->RelayUDP->IsConnected());
+    QVERIFY(m_main->controller()->RelayUDP->IsConnected());
 }
 
 void TestFaultsInProcess::graphicsServersFailing()
@@ -206,8 +214,8 @@ void TestFaultsInProcess::graphicsServersFailing()
     prefs[QStringLiteral("IPAddr")] = m_peer.address();
     prefs[QStringLiteral("chrWorksIP")] = kRefusingServer;
     prefs[QStringLiteral("chrWorksIPBup")] = kStallingServer;
-    m_main->Enabled = true;
-    LogWatch log(m_main->Log);
+    m_main->controller()->Enabled = true;
+    LogWatch log(m_main->Log, kNow);
 
     QElapsedTimer sinceKey;
     sinceKey.start();
@@ -255,7 +263,7 @@ void TestFaultsInProcess::peerMessageStream()
     int open = 0;
     int mostOpen = 0;
     bool restSent = false;
-    MsgBox::setResponder([&](const MsgBox::Request &request) {
+    m_answerer = ([&](const MsgBox::Request &request) {
         boxes.append(request.text);
         mostOpen = qMax(mostOpen, ++open);
         if (!restSent) {
@@ -282,7 +290,7 @@ void TestFaultsInProcess::peerMessageStream()
         return MsgBox::Answer::Ok;
     });
 
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     send(hostA, message('A', 1));
     send(hostB, message('B', 1));
     QVERIFY(QTest::qWaitFor([&] { return boxes.size() >= 16; }, 10000));
@@ -301,7 +309,7 @@ void TestFaultsInProcess::peerMessageStream()
     // B5 was sent after B6 on purpose: the boxes follow the order of arrival.
     expectedB.swapItemsAt(4, 5);
     QCOMPARE(fromB, expectedB);
-    QVERIFY(!m_main->Enabled);
+    QVERIFY(!m_main->controller()->Enabled);
 }
 
 void TestFaultsInProcess::boxesWaitAndAreBounded()
@@ -311,18 +319,18 @@ void TestFaultsInProcess::boxesWaitAndAreBounded()
         return socket.bind(QHostAddress(address), 0)
             && socket.writeDatagram(bytes, QHostAddress(QStringLiteral("127.0.0.1")), 8083) == bytes.size();
     };
-    QSignalSpy received(m_main->ChatSocket, &AutoDiscovery::ReceivedMessage);
+    QSignalSpy received(m_main->controller()->ChatSocket, &AutoDiscovery::ReceivedMessage);
     QStringList boxes;
     bool disabledWhileOpen = false;
     bool othersHandled = false;
     const int others = 12;
-    MsgBox::setResponder([&](const MsgBox::Request &request) {
+    m_answerer = ([&](const MsgBox::Request &request) {
         boxes.append(request.text);
         if (boxes.size() == 1) {
             // While the first box is open another host enables itself, and more senders send
             // one message each.
             sendFrom(QStringLiteral("127.0.0.3"), peerMessage(21, "Enabled"));
-            disabledWhileOpen = QTest::qWaitFor([&] { return !m_main->Enabled; }, 5000);
+            disabledWhileOpen = QTest::qWaitFor([&] { return !m_main->controller()->Enabled; }, 5000);
             const qsizetype before = received.count();
             for (int i = 1; i <= others; ++i)
                 sendFrom(QStringLiteral("127.0.1.%1").arg(i), peerMessage(5, "B" + QByteArray::number(i)));
@@ -331,7 +339,7 @@ void TestFaultsInProcess::boxesWaitAndAreBounded()
         return MsgBox::Answer::Ok;
     });
 
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     QByteArray fifty;
     for (int i = 1; i <= 50; ++i)
         fifty += peerMessage(5, "A" + QByteArray::number(i));

@@ -4,12 +4,15 @@
 #include "core/groupmsg/AutoDiscovery.h"
 #include "gui/app/Brenvale.h"
 #include "core/platform/Clock.h"
+#include "core/platform/HttpClient.h"
+#include "core/platform/Services.h"
 #include "core/platform/ErrorReport.h"
 #include "gui/app/FileTypes1.h"
 #include "core/platform/HostNetwork.h"
 #include "core/prefs/ModernPreferences.h"
 #include "gui/framework/MsgBox.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 #include "gui/app/bmNoNap.h"
 
@@ -45,6 +48,7 @@ const QString builtInLogPath = QStringLiteral("/Users/ostrel/Documents/OnTheAir 
 class TestApp : public Brenvale
 {
 public:
+    TestApp(Services services, MsgBox::Responder boxAnswerer) : Brenvale(std::move(services), std::move(boxAnswerer)) {}
     using Brenvale::Event_Close;
     using Brenvale::Event_Open;
 };
@@ -63,12 +67,12 @@ QByteArray dailyLog(const QString &folder)
     return all;
 }
 
-// The sockets of the window, told apart by their design ports.
+// The sockets of the window's trigger, told apart by their design ports.
 UDPSocket *socketOnPort(Window1 *window, int port)
 {
-    const auto sockets = window->findChildren<UDPSocket *>(Qt::FindDirectChildrenOnly);
+    const auto sockets = window->controller()->findChildren<UDPSocket *>(Qt::FindDirectChildrenOnly);
     for (UDPSocket *socket : sockets) {
-        if (socket != window->ChatSocket && socket->Port() == port)
+        if (socket != window->controller()->ChatSocket && socket->Port() == port)
             return socket;
     }
     return nullptr;
@@ -98,16 +102,16 @@ QVariantMap firstStartDefaults(const QString &home)
 int failingJoinProbe()
 {
     QStringList boxes;
-    MsgBox::setResponder([&boxes](const MsgBox::Request &request) {
+    const MsgBox::Responder answerer = [&boxes](const MsgBox::Request &request) {
         boxes.append(request.text);
         return MsgBox::Answer::Ok;
-    });
+    };
     ModernPreferences::Initialise(QStringLiteral("Brenvale"));
     if (!ModernPreferences::Preferences->Load()) {
         fputs("load=false\n", stdout);
         return 1;
     }
-    Window1 *window = Window1::instance();
+    Window1 *window = Window1::instance(Services::system(new HttpClient(qApp)), answerer);
     if (!window) {
         fputs("window=none\n", stdout);
         return 1;
@@ -120,12 +124,12 @@ int failingJoinProbe()
     };
     print("boxes", boxes.join(QLatin1Char('|')));
     print("tallySocket", bound(socketOnPort(window, 8900)));
-    print("relaySocket", bound(window->RelayUDP));
-    print("peerSocket", bound(window->ChatSocket));
+    print("relaySocket", bound(window->controller()->RelayUDP));
+    print("peerSocket", bound(window->controller()->ChatSocket));
     print("currAddress", window->currAddress->text());
     print("VTid_disp", window->VTid_disp->text());
     print("version", window->version->text());
-    print("logPath", window->logPath);
+    print("logPath", window->controller()->logPath);
     print("tallyStart", QLatin1String(window->tallyStart->isChecked() ? "ticked" : "unticked"));
     window->tallyEnable->click();
     window->close();
@@ -176,20 +180,23 @@ private:
     int quitAndRunLoop();
     // A main window without sockets, its log empty, writing to folder at a fixed clock.
     Window1 *quietWindow(const QString &folder);
+    // The clock and network view of this test's application: the system's until a test says
+    // otherwise.
+    Services services();
+    // Answers every box with OK and notes its text.
+    MsgBox::Responder boxAnswerer();
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TestApp> m_app;
     QStringList m_boxes;
     QStringList m_reports;
     QDateTime m_now;
+    bool m_clockFixed = false;
+    bool m_noInterface = false;
 };
 
 void TestStartup::initTestCase()
 {
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
-        m_boxes.append(request.text);
-        return MsgBox::Answer::Ok;
-    });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -206,7 +213,7 @@ void TestStartup::init()
     m_reports.clear();
     ModernPreferences::Preferences.reset(nullptr);
     bmNoNap::token.reset();
-    m_app = std::make_unique<TestApp>();
+    m_app = std::make_unique<TestApp>(services(), boxAnswerer());
 }
 
 void TestStartup::cleanup()
@@ -215,8 +222,8 @@ void TestStartup::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_app.reset();
     ModernPreferences::Preferences.reset(nullptr);
-    HostNetwork::setView({});
-    Clock::setSource({});
+    m_noInterface = false;
+    m_clockFixed = false;
     QDir::setCurrent(QDir::tempPath());
     m_home.reset();
     // Nothing may escape a handler unless a test asked for it and cleared the list.
@@ -231,7 +238,7 @@ void TestStartup::writePreferences(const QByteArray &content)
 
 void TestStartup::pretendNoInterface()
 {
-    HostNetwork::setView({[] { return 0; }, [] { return QStringList(); }});
+    m_noInterface = true;
 }
 
 int TestStartup::quitAndRunLoop()
@@ -248,6 +255,23 @@ int TestStartup::quitAndRunLoop()
     return code;
 }
 
+Services TestStartup::services()
+{
+    Services services;
+    services.clock = [this] { return m_clockFixed ? m_now : Clock::now(); };
+    services.network.interfaceCount = [this] { return m_noInterface ? 0 : HostNetwork::interfaceCount(); };
+    services.network.ipv4Addresses = [this] { return m_noInterface ? QStringList() : HostNetwork::ipv4Addresses(); };
+    return services;
+}
+
+MsgBox::Responder TestStartup::boxAnswerer()
+{
+    return [this](const MsgBox::Request &request) {
+        m_boxes.append(request.text);
+        return MsgBox::Answer::Ok;
+    };
+}
+
 Window1 *TestStartup::quietWindow(const QString &folder)
 {
     pretendNoInterface();
@@ -256,8 +280,8 @@ Window1 *TestStartup::quietWindow(const QString &folder)
     if (!window)
         return nullptr;
     window->Log->clear();
-    window->logPath = folder;
-    Clock::setSource([this] { return m_now; });
+    window->controller()->logPath = folder;
+    m_clockFixed = true;
     return window;
 }
 
@@ -357,13 +381,13 @@ void TestStartup::openMainWindow()
     const UDPSocket *tally = socketOnPort(window, 8900);
     QVERIFY(tally);
     QCOMPARE(tally->IsConnected(), hasInterface);
-    QCOMPARE(window->RelayUDP->IsConnected(), hasInterface);
-    QCOMPARE(window->ChatSocket->IsConnected(), hasInterface);
+    QCOMPARE(window->controller()->RelayUDP->IsConnected(), hasInterface);
+    QCOMPARE(window->controller()->ChatSocket->IsConnected(), hasInterface);
 
     // The defaults of the application's Open are in place before the window reads them.
     QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.0.1"));
     QCOMPARE(window->VTid_disp->text(), QStringLiteral("1"));
-    QCOMPARE(window->logPath, defaultLogFolder());
+    QCOMPARE(window->controller()->logPath, defaultLogFolder());
     QCOMPARE(window->version->text(), QStringLiteral("v 0.116"));
     QVERIFY(m_app->AutoQuit());
     QVERIFY(!window->tallyStart->isChecked());
@@ -397,7 +421,7 @@ void TestStartup::openWithFileValues()
     // A number in the file shows as its text.
     QCOMPARE(window->VTid_disp->text(), QStringLiteral("3"));
     QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.0.1"));
-    QCOMPARE(window->logPath, logFolder);
+    QCOMPARE(window->controller()->logPath, logFolder);
     QVERIFY(window->tallyStart->isChecked());
     QVERIFY(!window->tallyEnable->isChecked());
     QVERIFY(dailyLog(logFolder).endsWith("\tTrigger Control Opened on VT 3\r\n"));
@@ -416,7 +440,7 @@ void TestStartup::peerPortInUse()
     QVERIFY(window);
     QCOMPARE(m_boxes, QStringList({QStringLiteral("Error binding port.")}));
     QVERIFY(m_app->isQuitting());
-    QVERIFY(!window->ChatSocket->IsConnected());
+    QVERIFY(!window->controller()->ChatSocket->IsConnected());
     // The quit request returns and the Open event goes on.
     QCOMPARE(window->VTid_disp->text(), QStringLiteral("1"));
     QVERIFY(dailyLog(defaultLogFolder()).endsWith("Trigger Control Opened on VT 1\r\n"));
@@ -489,7 +513,7 @@ void TestStartup::errorEscapingOpenIsReported()
     QCOMPARE(window->currAddress->text(), QStringLiteral("192.168.000.001"));
     QVERIFY(window->isVisible());
     QCOMPARE(Window1::instance(), window);
-    window->LogCommand(QStringLiteral("still here"));
+    window->controller()->LogCommand(QStringLiteral("still here"));
     QCOMPARE(window->Log->count(), 1);
 }
 
@@ -524,7 +548,7 @@ void TestStartup::closingStoresCheckBoxes()
     QCOMPARE(QJsonDocument::fromJson(readAll(prefsFile())).object(), QJsonObject::fromVariantMap(expected));
 
     // The next start shows the same.
-    m_app = std::make_unique<TestApp>();
+    m_app = std::make_unique<TestApp>(services(), boxAnswerer());
     m_app->Event_Open();
     window = Window1::instance();
     QVERIFY(window);
@@ -556,13 +580,13 @@ void TestStartup::logKeepsAtMost1500Rows()
     QCOMPARE(Window1::LogCapacity, 1500);
 
     for (int i = 0; i < 1499; ++i)
-        window->LogCommand(QStringLiteral("m%1").arg(i));
+        window->controller()->LogCommand(QStringLiteral("m%1").arg(i));
     QCOMPARE(window->Log->count(), 1499);
-    window->LogCommand(QStringLiteral("m1499"));
+    window->controller()->LogCommand(QStringLiteral("m1499"));
     QCOMPARE(window->Log->count(), 1500);
     QVERIFY(window->Log->item(1499)->text().endsWith(QStringLiteral(" : m0")));
 
-    window->LogCommand(QStringLiteral("m1500"));
+    window->controller()->LogCommand(QStringLiteral("m1500"));
     QCOMPARE(window->Log->count(), 1500);
     QCOMPARE(window->Log->item(0)->text(), longTime(m_now) + QStringLiteral(" : m1500"));
     QVERIFY(window->Log->item(1499)->text().endsWith(QStringLiteral(" : m1")));
@@ -604,7 +628,7 @@ void TestStartup::dailyLogLine()
     if (vtId.isValid())
         ModernPreferences::Preferences[QStringLiteral("VTid")] = vtId;
 
-    window->LogToOTA(msg);
+    window->controller()->LogToOTA(msg);
 
     const QString path = folder + QStringLiteral("OnTheAirVideo Log 2024-03-05.txt");
     const QByteArray expected = "\t2024-03-05\t" + longTime(m_now).toUtf8() + "\tTuesday\t**********\t" + lastField + "\r\n";
@@ -624,10 +648,10 @@ void TestStartup::dailyLogAcrossMidnight()
     Window1 *window = quietWindow(folder);
     QVERIFY(window);
 
-    window->LogToOTA(QStringLiteral("Before"));
+    window->controller()->LogToOTA(QStringLiteral("Before"));
     m_now = after;
-    window->LogToOTA(QStringLiteral("After"));
-    window->LogToOTA(QStringLiteral("After again"));
+    window->controller()->LogToOTA(QStringLiteral("After"));
+    window->controller()->LogToOTA(QStringLiteral("After again"));
 
     QCOMPARE(dailyLogFiles(folder), QStringList({QStringLiteral("OnTheAirVideo Log 2023-12-31.txt"),
                                                  QStringLiteral("OnTheAirVideo Log 2024-01-01.txt")}));
@@ -668,7 +692,7 @@ void TestStartup::logFolderText()
     m_now = QDateTime(QDate(2024, 3, 5), QTime(10, 0));
     Window1 *window = quietWindow(folder);
     QVERIFY(window);
-    window->LogToOTA(QStringLiteral("Mark"));
+    window->controller()->LogToOTA(QStringLiteral("Mark"));
 
     QStringList written;
     QDirIterator files(home(), {QStringLiteral("*OnTheAirVideo Log*")}, QDir::Files, QDirIterator::Subdirectories);
@@ -679,8 +703,8 @@ void TestStartup::logFolderText()
     QCOMPARE(readAll(home() + QStringLiteral("/plain.txt")), QByteArray("plain"));
 
     // A failed append stops nothing: the next one with a usable folder goes through.
-    window->logPath = home() + QStringLiteral("/logs/");
-    window->LogToOTA(QStringLiteral("Again"));
+    window->controller()->logPath = home() + QStringLiteral("/logs/");
+    window->controller()->LogToOTA(QStringLiteral("Again"));
     QVERIFY(readAll(home() + QStringLiteral("/logs/OnTheAirVideo Log 2024-03-05.txt")).endsWith("\tAgain on VT 1\r\n"));
 }
 

@@ -3,7 +3,7 @@
 // The preferences window with the main window open: filling from the store, the three ways of
 // closing it, "Update IP" with a relay box on a second host, and "Open in Finder".
 #include "gui/app/Brenvale.h"
-#include "core/platform/Clock.h"
+#include "core/platform/Services.h"
 #include "core/platform/ErrorReport.h"
 #include "support/gui/LogWatch.h"
 #include "gui/windows/MainMenuBar.h"
@@ -16,6 +16,7 @@
 #include "core/platform/UserFolders.h"
 #include "support/ChildProcess.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QAction>
@@ -143,11 +144,6 @@ private:
 
 void TestPrefsWindow::initTestCase()
 {
-    Clock::setSource([] { return kNow; });
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
-        m_boxes.append(request);
-        return request.question ? m_answer : MsgBox::Answer::Ok;
-    });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -168,11 +164,15 @@ void TestPrefsWindow::initTestCase()
     }
 
     loadStore(defaultStore());
-    m_app = new Brenvale();
+    const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
+        m_boxes.append(request);
+        return request.question ? m_answer : MsgBox::Answer::Ok;
+    };
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr}, boxes);
     m_app->applicationAddMenuHandlers();
     m_main = Window1::instance();
     QVERIFY(m_main);
-    QVERIFY2(m_main->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
+    QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
 }
 
 void TestPrefsWindow::init()
@@ -181,7 +181,7 @@ void TestPrefsWindow::init()
     m_boxes.clear();
     m_reports.clear();
     m_opened.urls.clear();
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     loadStore(defaultStore());
     QVERIFY(!PrefsWindow::openInstance());
     QVERIFY(!FileClose()->isVisible());
@@ -192,7 +192,7 @@ void TestPrefsWindow::cleanup()
     if (PrefsWindow *window = PrefsWindow::openInstance())
         window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     QVERIFY2(m_reports.isEmpty(), qPrintable(m_reports.join(u'\n')));
 }
 
@@ -202,8 +202,6 @@ void TestPrefsWindow::cleanupTestCase()
     delete m_app;
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     ErrorReport::setObserver({});
-    MsgBox::setResponder({});
-    Clock::setSource({});
 }
 
 QVariantMap TestPrefsWindow::defaultStore() const
@@ -247,7 +245,7 @@ void TestPrefsWindow::closeBy(CloseWay way, PrefsWindow *window)
         FileClose()->trigger();
         break;
     case UpdateIP: {
-        m_main->Enabled = true;
+        m_main->controller()->Enabled = true;
         m_answer = MsgBox::Answer::Yes;
         const QByteArray datagram = "cmdkey99\n" + window->newAddress->text().toUtf8() + '\n';
         const qsizetype mark = m_relay ? m_relay->mark() : 0;
@@ -274,10 +272,10 @@ void TestPrefsWindow::expectNoRelayCommandSince(qsizetype mark)
 {
     if (!m_peerReady)
         return;
-    const bool wasEnabled = m_main->Enabled;
-    m_main->Enabled = true;
-    m_main->SendMessage(RelayCommand::Key1Off);
-    m_main->Enabled = wasEnabled;
+    const bool wasEnabled = m_main->controller()->Enabled;
+    m_main->controller()->Enabled = true;
+    m_main->controller()->SendMessage(RelayCommand::Key1Off);
+    m_main->controller()->Enabled = wasEnabled;
     QTRY_VERIFY_WITH_TIMEOUT(!relayCommands(m_relay->linesSince(mark)).isEmpty(), 5000);
     const auto commands = relayCommands(m_relay->linesSince(mark));
     QCOMPARE(commands.first().data, QByteArray("cmdkey1\n"));
@@ -429,7 +427,7 @@ void TestPrefsWindow::closingStoresAndRefreshes()
 
     QCOMPARE(m_main->VTid_disp->text(), typed.at(6));
     QCOMPARE(m_main->currAddress->text(), typed.at(0));
-    QCOMPARE(m_main->logPath, typed.at(5));
+    QCOMPARE(m_main->controller()->logPath, typed.at(5));
 
     const QStringList expectedBoxes = way == UpdateIP ? QStringList{kQuestion} : QStringList();
     QStringList boxes;
@@ -471,7 +469,7 @@ void TestPrefsWindow::failedSaveShownOncePerClose()
     QCOMPARE(ModernPreferences::Preferences[QStringLiteral("VTid")].toString(), QStringLiteral("8"));
     QCOMPARE(m_main->VTid_disp->text(), QStringLiteral("8"));
     QCOMPARE(m_main->currAddress->text(), QStringLiteral("127.0.0.36"));
-    QCOMPARE(m_main->logPath, m_otherLog);
+    QCOMPARE(m_main->controller()->logPath, m_otherLog);
     QVERIFY(!QFile::exists(storeFile()));
 }
 
@@ -484,10 +482,10 @@ void TestPrefsWindow::updateIpAnsweredNo()
     const QVariantMap storeBefore = ModernPreferences::Preferences->mPreferences;
     const QString labelBefore = m_main->currAddress->text();
     // Enabled, so that a Yes would have sent.
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     m_answer = MsgBox::Answer::No;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     window->updateIPButton->click();
 
@@ -515,9 +513,9 @@ void TestPrefsWindow::updateIpWhileDisabled()
     const QVariantMap storeBefore = ModernPreferences::Preferences->mPreferences;
     const QByteArray fileBefore = fileBytes(storeFile());
     const QString labelBefore = m_main->currAddress->text();
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     window->updateIPButton->click();
 
@@ -557,9 +555,9 @@ void TestPrefsWindow::updateIpWhileEnabledSendsNewAddress()
     window->AddressField->setText(m_peer.unusedAddress());
     window->chrWorksIP->setText(QStringLiteral("127.0.0.51"));
     window->newAddress->setText(newAddress);
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay->mark();
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     window->updateIPButton->click();
 

@@ -3,7 +3,7 @@
 // Remote-control events reaching the application object, with the main window open on the
 // program's own ports and a relay box and a graphics server on a second host.
 #include "gui/app/Brenvale.h"
-#include "core/platform/Clock.h"
+#include "core/platform/Services.h"
 #include "core/trigger/DailyLogFile.h"
 #include "core/platform/ErrorReport.h"
 #include "support/gui/LogWatch.h"
@@ -13,6 +13,7 @@
 #include "support/SimulatorOutput.h"
 #include "support/ChildProcess.h"
 #include "core/platform/UDPSocket.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QFile>
@@ -80,7 +81,6 @@ private:
 
 void TestRemoteEvents::initTestCase()
 {
-    Clock::setSource([] { return kNow; });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
@@ -111,10 +111,10 @@ void TestRemoteEvents::initTestCase()
     prefs[QStringLiteral("LogPath")] = m_logFolder;
     prefs[QStringLiteral("VTid")] = kVtId;
 
-    m_app = new Brenvale();
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr});
     m_main = Window1::instance();
     QVERIFY(m_main);
-    QVERIFY2(m_main->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
+    QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");
 }
 
 void TestRemoteEvents::init()
@@ -134,7 +134,6 @@ void TestRemoteEvents::cleanupTestCase()
     delete Window1::openInstance();
     delete m_app;
     ErrorReport::setObserver({});
-    Clock::setSource({});
 }
 
 void TestRemoteEvents::keyEventTable()
@@ -171,11 +170,11 @@ void TestRemoteEvents::keyEventWhileDisabled()
     QFETCH(QString, eventID);
     QFETCH(QString, logLine);
 
-    m_main->Enabled = false;
+    m_main->controller()->Enabled = false;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     // Handled all the same: the senders refuse on their own, after the event's row, graphics first.
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), true);
@@ -202,11 +201,11 @@ void TestRemoteEvents::keyEventWhileEnabled()
     if (!m_peerReady)
         QSKIP(qPrintable(m_peerWhy));
 
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay->mark();
     const qsizetype graphicsMark = m_graphics->mark();
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), true);
 
@@ -250,10 +249,10 @@ void TestRemoteEvents::otherClassDeclinedSilently()
 {
     QFETCH(QString, eventClass);
     // Enabled, so that an event taken for a key command would really send.
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(eventClass, QStringLiteral("Rel0")), false);
     QCOMPARE(log.added(), QStringList());
@@ -276,11 +275,11 @@ void TestRemoteEvents::malformedIdLoggedAndDeclined_data()
 void TestRemoteEvents::malformedIdLoggedAndDeclined()
 {
     QFETCH(QString, eventID);
-    m_main->Enabled = true;
+    m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
     const QByteArray dailyBefore = fileBytes(dailyLogPath());
-    LogWatch log(m_main->Log);
+    LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), false);
     QCOMPARE(log.added(), QStringList{QStringLiteral("Error Malformed Applescript!")});
@@ -299,11 +298,11 @@ void TestRemoteEvents::eventWithoutMainWindowOpensOne()
     Window1 *fresh = Window1::openInstance();
     QVERIFY(fresh);
     QVERIFY(fresh->isVisible());
-    QVERIFY2(fresh->RelayUDP->IsConnected(), "the new window did not bind the relay port again");
+    QVERIFY2(fresh->controller()->RelayUDP->IsConnected(), "the new window did not bind the relay port again");
     // A new window starts disabled; its log holds the event, after the window's own opening.
     QStringList all;
     for (int i = fresh->Log->count() - 1; i >= 0; --i)
-        all.append(LogWatch::textOf(fresh->Log->item(i)->text()));
+        all.append(LogWatch::textOf(fresh->Log->item(i)->text(), kNow));
     QCOMPARE(all.mid(all.size() - 4), (QStringList{QStringLiteral("Rx AppleScript : Key 1 Off"),
                                                     QStringLiteral("CHRW1 command not sent"),
                                                     QStringLiteral("CHRW2 command not sent"),
@@ -316,11 +315,11 @@ void TestRemoteEvents::expectNothingSentSince(qsizetype relayMark, qsizetype gra
 {
     if (!m_peerReady)
         return;
-    const bool wasEnabled = m_main->Enabled;
-    m_main->Enabled = true;
-    m_main->SendMessage(RelayCommand::Key2Off);
-    m_main->chrWorksCommand(QStringLiteral("stop"), QStringLiteral("Key 2"));
-    m_main->Enabled = wasEnabled;
+    const bool wasEnabled = m_main->controller()->Enabled;
+    m_main->controller()->Enabled = true;
+    m_main->controller()->SendMessage(RelayCommand::Key2Off);
+    m_main->controller()->chrWorksCommand(QStringLiteral("stop"), QStringLiteral("Key 2"));
+    m_main->controller()->Enabled = wasEnabled;
 
     // Datagrams from one socket over one link keep their order: the probe's command comes first.
     QTRY_VERIFY_WITH_TIMEOUT(!relayCommands(m_relay->linesSince(relayMark)).isEmpty(), 5000);

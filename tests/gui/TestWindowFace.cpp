@@ -10,10 +10,13 @@
 #include "core/platform/ErrorReport.h"
 #include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
+#include "core/platform/HttpClient.h"
+#include "core/platform/Services.h"
 #include "gui/windows/MainMenuBar.h"
 #include "gui/framework/MsgBox.h"
 #include "gui/windows/PrefsWindow.h"
 #include "gui/framework/Rectangle.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 #include "gui/widgets/largeButton.h"
 #include "gui/widgets/medButton.h"
@@ -136,18 +139,20 @@ void TestWindowFace::initTestCase()
         QVERIFY(QFile::copy(source + QLatin1String(name), m_resources + QLatin1Char('/') + QLatin1String(name)));
     writeMarkerScript(m_resources + QStringLiteral("/Play.scpt"), m_marker);
 
-    HostNetwork::setView({[] { return 0; }, [] { return QStringList(); }});
     setUpPreferences(
         {{QStringLiteral("VTid"), QStringLiteral("7")}, {QStringLiteral("chrWorksIP"), QStringLiteral("127.0.0.1")},
             {QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.3")},
             {QStringLiteral("IPAddr"), QStringLiteral("127.0.0.1")}, {QStringLiteral("LogPath"), m_logFolder}});
 
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
+    const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
         m_boxes.append(request.text);
         return MsgBox::Answer::Ok;
-    });
+    };
 
-    m_window = Window1::instance();
+    // No interface: the window opens no socket.
+    Services services = Services::system(new HttpClient(this));
+    services.network = {[] { return 0; }, [] { return QStringList(); }};
+    m_window = Window1::instance(services, boxes);
     QVERIFY(m_window);
     // Read before the event loop gets a chance to paint: painting drops the backdrops.
     const auto buttons = m_window->findChildren<medButton *>();
@@ -162,9 +167,7 @@ void TestWindowFace::initTestCase()
 
 void TestWindowFace::cleanupTestCase()
 {
-    MsgBox::setResponder({});
     ErrorReport::setObserver({});
-    HostNetwork::setView({});
 }
 
 void TestWindowFace::cleanup()
@@ -181,22 +184,22 @@ QWidget *TestWindowFace::control(const QString &name) const
     const QHash<QString, QWidget *> controls {
         {QStringLiteral("RedTallyLED"), w->RedTallyLED},
         {QStringLiteral("GreenTallyLED"), w->GreenTallyLED},
-        {QStringLiteral("Label2"), w->Label2},
+        {QStringLiteral("Label2"), w->tallyCaption},
         {QStringLiteral("Enable"), w->Enable},
         {QStringLiteral("Disable"), w->Disable},
         {QStringLiteral("key1on"), buttonWithCaption(w, QStringLiteral("Key 1 On"))},
         {QStringLiteral("key1off"), buttonWithCaption(w, QStringLiteral("Key 1 Off"))},
         {QStringLiteral("key2on"), buttonWithCaption(w, QStringLiteral("Key 2 On"))},
         {QStringLiteral("key2off"), buttonWithCaption(w, QStringLiteral("Key 2 Off"))},
-        {QStringLiteral("DisclosureTriangle1"), w->DisclosureTriangle1},
+        {QStringLiteral("DisclosureTriangle1"), w->expandTriangle},
         {QStringLiteral("playButton"), w->playButton},
         {QStringLiteral("MarkLog"), w->MarkLog},
         {QStringLiteral("tallyStart"), w->tallyStart},
         {QStringLiteral("tallyEnable"), w->tallyEnable},
         {QStringLiteral("Log"), w->Log},
-        {QStringLiteral("StaticText1"), w->StaticText1},
+        {QStringLiteral("StaticText1"), w->connectedToCaption},
         {QStringLiteral("currAddress"), w->currAddress},
-        {QStringLiteral("Label1"), w->Label1},
+        {QStringLiteral("Label1"), w->vtIdCaption},
         {QStringLiteral("VTid_disp"), w->VTid_disp},
         {QStringLiteral("version"), w->version},
         {QStringLiteral("CTlogo"), w->CTlogo},
@@ -206,9 +209,9 @@ QWidget *TestWindowFace::control(const QString &name) const
 
 void TestWindowFace::setExpanded(bool open)
 {
-    if (m_window->DisclosureTriangle1->Value() != open)
-        QTest::mouseClick(m_window->DisclosureTriangle1, Qt::LeftButton);
-    QCOMPARE(m_window->DisclosureTriangle1->Value(), open);
+    if (m_window->expandTriangle->Value() != open)
+        QTest::mouseClick(m_window->expandTriangle, Qt::LeftButton);
+    QCOMPARE(m_window->expandTriangle->Value(), open);
 }
 
 QImage TestWindowFace::grabContent() const
@@ -521,7 +524,7 @@ void TestWindowFace::dialogTextsFitTheirLabels()
 void TestWindowFace::opensCollapsed()
 {
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Brenvale Control"));
-    QVERIFY(!m_window->DisclosureTriangle1->Value());
+    QVERIFY(!m_window->expandTriangle->Value());
     QCOMPARE(m_window->Width(), 428);
     QCOMPARE(m_window->Height(), 200);
     QCOMPARE(m_window->MaximumWidth, 428);
@@ -542,12 +545,12 @@ void TestWindowFace::opensCollapsed()
 
     // The status row shows the preferences; without an application object there is no
     // version to show.
-    QCOMPARE(m_window->StaticText1->text(), QStringLiteral("Connected to:"));
-    QCOMPARE(m_window->Label1->text(), QStringLiteral("VT ID:"));
+    QCOMPARE(m_window->connectedToCaption->text(), QStringLiteral("Connected to:"));
+    QCOMPARE(m_window->vtIdCaption->text(), QStringLiteral("VT ID:"));
     QCOMPARE(m_window->currAddress->text(), QStringLiteral("127.0.0.1"));
     QCOMPARE(m_window->VTid_disp->text(), QStringLiteral("7"));
-    QCOMPARE(m_window->logPath, m_logFolder);
-    QCOMPARE(m_window->DisclosureTriangle1->toolTip(), QStringLiteral("click for more"));
+    QCOMPARE(m_window->controller()->logPath, m_logFolder);
+    QCOMPARE(m_window->expandTriangle->toolTip(), QStringLiteral("click for more"));
     QCOMPARE(m_window->tallyStart->text(), QStringLiteral("Tally Start"));
     QCOMPARE(m_window->tallyEnable->text(), QStringLiteral("Tally Enable"));
     QCOMPARE(m_window->tallyStart->toolTip(), QStringLiteral("auto start playlist"));
@@ -556,7 +559,7 @@ void TestWindowFace::opensCollapsed()
     QVERIFY(!m_window->tallyEnable->isChecked());
     QCOMPARE(m_window->RedTallyLED->FillColor(), kGrey);
     QCOMPARE(m_window->GreenTallyLED->FillColor(), kGrey);
-    QVERIFY(!m_window->Enabled);
+    QVERIFY(!m_window->controller()->Enabled);
 }
 
 void TestWindowFace::firstExpansionGivesDesignSize()
@@ -734,7 +737,7 @@ void TestWindowFace::playRunsTheScriptEveryClick()
 {
     QFile::remove(m_marker);
     setExpanded(true);
-    const bool enabledBefore = m_window->Enabled;
+    const bool enabledBefore = m_window->controller()->Enabled;
     const int rowsBefore = m_window->Log->count();
 
     QTest::mouseClick(m_window->playButton, Qt::LeftButton);
@@ -747,9 +750,9 @@ void TestWindowFace::playRunsTheScriptEveryClick()
     QFile marker(m_marker);
     QVERIFY(marker.open(QIODevice::ReadOnly));
     QCOMPARE(marker.readAll(), QByteArray("play \nplay \n")); // run with no arguments
-    QCOMPARE(m_window->Enabled, enabledBefore);
-    QVERIFY(!m_window->RedTally);
-    QVERIFY(!m_window->GreenTally);
+    QCOMPARE(m_window->controller()->Enabled, enabledBefore);
+    QVERIFY(!m_window->controller()->RedTally);
+    QVERIFY(!m_window->controller()->GreenTally);
     QVERIFY(m_reports.isEmpty());
     setExpanded(false);
 }
@@ -805,7 +808,7 @@ void TestWindowFace::markLogAppendsMark()
 {
     setExpanded(true);
     const QStringList before = dailyLogMessages(m_logFolder);
-    const bool enabledBefore = m_window->Enabled;
+    const bool enabledBefore = m_window->controller()->Enabled;
     QTest::mouseClick(m_window->MarkLog, Qt::LeftButton);
     QTest::mouseClick(m_window->MarkLog, Qt::LeftButton);
 
@@ -815,7 +818,7 @@ void TestWindowFace::markLogAppendsMark()
     QVERIFY(dailyLogLines(m_logFolder).constLast().endsWith(QLatin1String("Mark on VT 7")));
     QVERIFY(screenMessage(m_window->Log, 0)
                 .startsWith(QLatin1String("Logged Mark to ") + m_logFolder + QLatin1String("OnTheAirVideo Log ")));
-    QCOMPARE(m_window->Enabled, enabledBefore);
+    QCOMPARE(m_window->controller()->Enabled, enabledBefore);
     QCOMPARE(m_window->RedTallyLED->FillColor(), kGrey);
     setExpanded(false);
 }

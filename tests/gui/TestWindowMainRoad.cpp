@@ -9,11 +9,12 @@
 #include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
 #include "core/platform/HttpClient.h"
+#include "core/platform/Services.h"
 #include "core/prefs/ModernPreferences.h"
 #include "gui/framework/MsgBox.h"
 #include "gui/framework/Rectangle.h"
 #include "core/platform/UDPSocket.h"
-#include "core/trigger/WebClass.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 #include "gui/widgets/largeButton.h"
 #include "gui/widgets/medButton.h"
@@ -122,6 +123,9 @@ private:
     std::unique_ptr<QSignalSpy> m_peerSpy;
     std::unique_ptr<QSignalSpy> m_relaySpy;
     std::unique_ptr<QSignalSpy> m_httpSpy;
+    HttpClient *m_http = nullptr;
+    // The host's addresses as the window sees them; empty gives the real ones.
+    QStringList m_hostAddresses;
     QList<QString> m_reports;
     QList<MsgBox::Request> m_boxes;
     int m_sentinel = 0;
@@ -149,15 +153,20 @@ void TestWindowMainRoad::initTestCase()
         {QStringLiteral("motion2Name"), QStringLiteral("motion2")}, {QStringLiteral("IPAddr"), QString()},
         {QStringLiteral("LogPath"), m_logFolder}});
 
-    MsgBox::setResponder([this](const MsgBox::Request &request) {
-        m_boxes.append(request);
-        return MsgBox::Answer::Ok;
-    });
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QLatin1Char('|') + kind + QLatin1Char('|') + message);
     });
 
-    m_window = Window1::instance();
+    m_http = new HttpClient(this);
+    Services services = Services::system(m_http);
+    services.network.ipv4Addresses = [this] {
+        return m_hostAddresses.isEmpty() ? HostNetwork::ipv4Addresses() : m_hostAddresses;
+    };
+    const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
+        m_boxes.append(request);
+        return MsgBox::Answer::Ok;
+    };
+    m_window = Window1::instance(services, boxes);
     QVERIFY(m_window);
     QVERIFY2(m_boxes.isEmpty(), qPrintable(m_boxes.value(0).text));
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
@@ -169,13 +178,13 @@ void TestWindowMainRoad::initTestCase()
     }
     QVERIFY(m_tslSocket);
     QVERIFY2(m_tslSocket->IsConnected(), "port 8900 is taken");
-    QVERIFY2(m_window->RelayUDP->IsConnected(), "port 5000 is taken");
-    QVERIFY2(m_window->ChatSocket->IsConnected(), "port 8083 is taken");
+    QVERIFY2(m_window->controller()->RelayUDP->IsConnected(), "port 5000 is taken");
+    QVERIFY2(m_window->controller()->ChatSocket->IsConnected(), "port 8083 is taken");
 
     m_tallySpy = std::make_unique<QSignalSpy>(m_tslSocket, &UDPSocket::DataAvailable);
-    m_peerSpy = std::make_unique<QSignalSpy>(m_window->ChatSocket, &EasyUDPSocket::ReceivedMessage);
-    m_relaySpy = std::make_unique<QSignalSpy>(m_window->RelayUDP, &UDPSocket::DataAvailable);
-    m_httpSpy = std::make_unique<QSignalSpy>(WebClass::sharedClient(), &HttpClient::finished);
+    m_peerSpy = std::make_unique<QSignalSpy>(m_window->controller()->ChatSocket, &EasyUDPSocket::ReceivedMessage);
+    m_relaySpy = std::make_unique<QSignalSpy>(m_window->controller()->RelayUDP, &UDPSocket::DataAvailable);
+    m_httpSpy = std::make_unique<QSignalSpy>(m_http, &HttpClient::finished);
 
     QVERIFY(m_mainServer.listen(QHostAddress(QStringLiteral("127.0.0.1")), 5201));
     QVERIFY(m_backupServer.listen(QHostAddress(QStringLiteral("127.0.0.3")), 5201));
@@ -193,13 +202,12 @@ void TestWindowMainRoad::cleanupTestCase()
         runIp({QStringLiteral("netns"), QStringLiteral("del"), m_relayNamespace});
     if (m_window)
         m_window->close();
-    MsgBox::setResponder({});
     ErrorReport::setObserver({});
 }
 
 void TestWindowMainRoad::init()
 {
-    HostNetwork::setView({});
+    m_hostAddresses.clear();
     setPreference(QStringLiteral("VTid"), QStringLiteral("1"));
     setPreference(QStringLiteral("IPAddr"), QString());
     setPreference(QStringLiteral("chrWorksIP"), QString());
@@ -209,7 +217,7 @@ void TestWindowMainRoad::init()
     setEnabled(false);
     // Lamps grey and both flags false, logging nothing with both boxes unticked.
     QVERIFY(sendTallyValue(0));
-    QVERIFY(!m_window->RedTally && !m_window->GreenTally);
+    QVERIFY(!m_window->controller()->RedTally && !m_window->controller()->GreenTally);
 
     QDir(m_logFolder).removeRecursively();
     QVERIFY(QDir().mkpath(m_logFolder));
@@ -228,7 +236,7 @@ void TestWindowMainRoad::init()
 
 void TestWindowMainRoad::cleanup()
 {
-    HostNetwork::setView({});
+    m_hostAddresses.clear();
 }
 
 void TestWindowMainRoad::setPreference(const QString &key, const QVariant &value)
@@ -247,7 +255,7 @@ bool TestWindowMainRoad::sendTally(const QByteArray &datagram)
 int TestWindowMainRoad::peerEnableMessagesSince(qsizetype mark)
 {
     const QByteArray sentinel = "sentinel " + QByteArray::number(++m_sentinel);
-    m_window->ChatSocket->SendMessageToGroup(77, sentinel);
+    m_window->controller()->ChatSocket->SendMessageToGroup(77, sentinel);
     const auto sentinelIndex = [&]() -> qsizetype {
         for (qsizetype i = mark; i < m_peerSpy->size(); ++i) {
             if (m_peerSpy->at(i).at(2).toByteArray() == sentinel)
@@ -268,10 +276,10 @@ int TestWindowMainRoad::peerEnableMessagesSince(qsizetype mark)
 
 void TestWindowMainRoad::setEnabled(bool on)
 {
-    if (m_window->Enabled == on)
+    if (m_window->controller()->Enabled == on)
         return;
     QTest::mouseClick(on ? m_window->Enable : m_window->Disable, Qt::LeftButton);
-    QCOMPARE(m_window->Enabled, on);
+    QCOMPARE(m_window->controller()->Enabled, on);
 }
 
 QString TestWindowMainRoad::dailyPath() const
@@ -331,11 +339,11 @@ void TestWindowMainRoad::lampLooks()
     QCOMPARE(m_window->RedTallyLED->FillColor(), redFill);
     QCOMPARE(m_window->GreenTallyLED->geometry(), QRect(greenLeft, 0, greenWidth, 30));
     QCOMPARE(m_window->GreenTallyLED->FillColor(), greenFill);
-    QCOMPARE(m_window->RedTally, redFlag);
-    QCOMPARE(m_window->GreenTally, greenFlag);
+    QCOMPARE(m_window->controller()->RedTally, redFlag);
+    QCOMPARE(m_window->controller()->GreenTally, greenFlag);
     QCOMPARE(m_window->Log->count(), 0);
     QVERIFY(dailyLogLines(m_logFolder).isEmpty());
-    QVERIFY(!m_window->Enabled);
+    QVERIFY(!m_window->controller()->Enabled);
 }
 
 void TestWindowMainRoad::playOncePerOffToOnStep_data()
@@ -377,7 +385,7 @@ void TestWindowMainRoad::playOncePerOffToOnStep()
     QCOMPARE(dailyLogMessages(m_logFolder), daily);
     QTRY_COMPARE(markerCount(m_marker), plays.size());
     // "Tally Start" alone does not touch the trigger.
-    QVERIFY(!m_window->Enabled);
+    QVERIFY(!m_window->controller()->Enabled);
     QVERIFY(!rows.contains(QStringLiteral("TSL Trigger Enable")));
     QCOMPARE(markerCount(m_marker), plays.size());
 }
@@ -392,7 +400,7 @@ void TestWindowMainRoad::repeatedTallyEnablesAndLogsEveryTime()
     QCOMPARE(screenMessages(m_window->Log),
         (QStringList {QStringLiteral("Play from Red Tally"), QStringLiteral("Logged Tally Red On to ") + dailyPath(),
             QStringLiteral("Enabled by Red Tally"), QStringLiteral("TSL Trigger Enable")}));
-    QVERIFY(m_window->Enabled);
+    QVERIFY(m_window->controller()->Enabled);
     QCOMPARE(m_window->Enable->state(), QStringLiteral("pushed"));
     QCOMPARE(m_window->Enable->textColor(), kEnabledText);
     QCOMPARE(m_window->Disable->state(), QStringLiteral("normal"));
@@ -437,8 +445,8 @@ void TestWindowMainRoad::droppedDatagramsTouchNothing()
     QCOMPARE(m_window->RedTallyLED->geometry(), QRect(0, 0, 428, 30));
     QCOMPARE(m_window->RedTallyLED->FillColor(), kRed);
     QCOMPARE(m_window->GreenTallyLED->geometry(), QRect(214, 0, 0, 30));
-    QVERIFY(m_window->RedTally);
-    QVERIFY(!m_window->GreenTally);
+    QVERIFY(m_window->controller()->RedTally);
+    QVERIFY(!m_window->controller()->GreenTally);
     QCOMPARE(m_window->Log->count(), rows);
     QCOMPARE(dailyLogLines(m_logFolder).size(), lines);
     QCOMPARE(peerEnableMessagesSince(mark), 0);
@@ -470,7 +478,7 @@ void TestWindowMainRoad::vtIdComparesAsNumber()
 
     setPreference(QStringLiteral("VTid"), vtId);
     QVERIFY(sendTally(tallyDatagram(static_cast<quint8>(header), 2)));
-    QCOMPARE(m_window->GreenTally, handled);
+    QCOMPARE(m_window->controller()->GreenTally, handled);
     QCOMPARE(m_window->GreenTallyLED->FillColor(), handled ? kGreen : kGrey);
 }
 
@@ -486,17 +494,17 @@ void TestWindowMainRoad::failingPlayInTallyLeavesFlags()
     QVERIFY2(m_reports.constFirst().startsWith(QLatin1String("Window1.TSLrx_DataAvailable|RuntimeException|")),
         qPrintable(m_reports.constFirst()));
     QCOMPARE(m_window->RedTallyLED->FillColor(), kRed);
-    QVERIFY(m_window->Enabled);
+    QVERIFY(m_window->controller()->Enabled);
     QCOMPARE(dailyLogMessages(m_logFolder), QStringList {QStringLiteral("Tally Red On")});
     QVERIFY(!screenMessages(m_window->Log).contains(QStringLiteral("Play from Red Tally")));
-    QVERIFY(!m_window->RedTally);
-    QVERIFY(!m_window->GreenTally);
+    QVERIFY(!m_window->controller()->RedTally);
+    QVERIFY(!m_window->controller()->GreenTally);
 
     // Reception goes on, and since the flags stayed as they were, the next red still plays.
     writeMarkerScript(m_script, m_marker);
     QVERIFY(sendTallyValue(1));
     QCOMPARE(screenMessage(m_window->Log, 0), QStringLiteral("Play from Red Tally"));
-    QVERIFY(m_window->RedTally);
+    QVERIFY(m_window->controller()->RedTally);
     QTRY_COMPARE(markerCount(m_marker), 1);
     QCOMPARE(m_reports.size(), 1);
 }
@@ -533,7 +541,7 @@ void TestWindowMainRoad::triggerButtons()
 
     QTest::mouseClick(click == QLatin1String("Enable") ? m_window->Enable : m_window->Disable, Qt::LeftButton);
 
-    QCOMPARE(m_window->Enabled, endEnabled);
+    QCOMPARE(m_window->controller()->Enabled, endEnabled);
     const QStringList screen = newScreenMessages(rows);
     const QStringList daily = dailyLogMessages(m_logFolder).mid(lines);
     if (logged.isEmpty()) {
@@ -592,16 +600,13 @@ void TestWindowMainRoad::remoteMessages()
     QFETCH(QString, box);
 
     setEnabled(startEnabled);
-    HostNetwork::setView({[] { return 2; },
-        [] {
-            return QStringList {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")};
-        }});
+    m_hostAddresses = {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")};
     const int rows = m_window->Log->count();
     const int lines = static_cast<int>(dailyLogMessages(m_logFolder).size());
 
-    Q_EMIT m_window->ChatSocket->ReceivedMessage(from, command, data);
+    Q_EMIT m_window->controller()->ChatSocket->ReceivedMessage(from, command, data);
 
-    QCOMPARE(m_window->Enabled, startEnabled && !disables);
+    QCOMPARE(m_window->controller()->Enabled, startEnabled && !disables);
     if (disables) {
         QCOMPARE(newScreenMessages(rows),
             (QStringList {QStringLiteral("Logged Disabled by Remote Trigger to ") + dailyPath(),
@@ -764,7 +769,7 @@ void TestWindowMainRoad::relayKeyWhileDisabledSendsNothing()
 
     // The first command the box hears after that is the one sent once enabled.
     setEnabled(true);
-    m_window->SendMessage(0);
+    m_window->controller()->SendMessage(0);
     QTRY_VERIFY(relayBoxCommands().size() > commandsBefore);
     QCOMPARE(relayBoxCommands().mid(commandsBefore),
         QStringList {QStringLiteral("command from %1:5000 \"cmdkey0\\n\"").arg(kRelayLocal)});
@@ -846,7 +851,7 @@ void TestWindowMainRoad::graphicsRequests()
     const int rows = m_window->Log->count();
     const qsizetype finished = m_httpSpy->size();
 
-    m_window->chrWorksCommand(cmd, key);
+    m_window->controller()->chrWorksCommand(cmd, key);
     QCOMPARE(m_window->Log->count(), rows); // starting the requests logs nothing
     QTRY_COMPARE(m_httpSpy->size(), finished + 2);
 
@@ -869,19 +874,19 @@ void TestWindowMainRoad::graphicsWhileDisabled()
 {
     setPreference(QStringLiteral("chrWorksIP"), QStringLiteral("127.0.0.1"));
     setPreference(QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.3"));
-    m_window->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 1"));
+    m_window->controller()->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 1"));
     QCOMPARE(screenMessages(m_window->Log),
         (QStringList {QStringLiteral("CHRW2 command not sent"), QStringLiteral("CHRW1 command not sent")}));
 
     // A word outside the tables does nothing at all, not even the "not sent" rows.
-    m_window->chrWorksCommand(QStringLiteral("pause"), QStringLiteral("Key 1"));
-    m_window->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 3"));
+    m_window->controller()->chrWorksCommand(QStringLiteral("pause"), QStringLiteral("Key 1"));
+    m_window->controller()->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 3"));
     QCOMPARE(m_window->Log->count(), 2);
 
     // The servers hear only the request made after enabling.
     setEnabled(true);
     const qsizetype finished = m_httpSpy->size();
-    m_window->chrWorksCommand(QStringLiteral("stop"), QStringLiteral("Key 2"));
+    m_window->controller()->chrWorksCommand(QStringLiteral("stop"), QStringLiteral("Key 2"));
     QTRY_COMPARE(m_httpSpy->size(), finished + 2);
     QCOMPARE(m_mainServer.requests().size(), 1);
     QCOMPARE(m_backupServer.requests().size(), 1);
@@ -933,7 +938,7 @@ void TestWindowMainRoad::graphicsFailures()
     m_window->Log->clear();
     const qsizetype finished = m_httpSpy->size();
 
-    m_window->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 1"));
+    m_window->controller()->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 1"));
     QTRY_COMPARE(m_httpSpy->size(), finished + requestsStarted);
 
     const QStringList rows = screenMessages(m_window->Log);
@@ -960,7 +965,7 @@ void TestWindowMainRoad::stalledGraphicsServerTimesOut()
 
     QElapsedTimer clock;
     clock.start();
-    m_window->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 2"));
+    m_window->controller()->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 2"));
     QTRY_COMPARE(m_backupServer.answered(), 1);
     QTRY_COMPARE(m_mainServer.requests().size(), 1);
     QVERIFY(m_window->Log->count() == 0);
@@ -981,7 +986,7 @@ void TestWindowMainRoad::graphicsServerClosingWithoutAnswer()
     m_window->Log->clear();
     const qsizetype finished = m_httpSpy->size();
 
-    m_window->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 1"));
+    m_window->controller()->chrWorksCommand(QStringLiteral("play"), QStringLiteral("Key 1"));
     QTRY_COMPARE(m_httpSpy->size(), finished + 2);
     // The main server heard the command once and the window shows one error row for it.
     QCOMPARE(screenMessages(m_window->Log), QStringList {QStringLiteral("Error Connection closed")});

@@ -6,6 +6,7 @@
 #include "core/groupmsg/AutoDiscovery.h"
 #include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QCoreApplication>
@@ -58,8 +59,8 @@ ip -n %1 route add 224.0.0.0/4 dev veth0
     GuiTestKit::setUpPreferences({{QStringLiteral("IPAddr"), QString()}, {QStringLiteral("chrWorksIP"), QString()},
         {QStringLiteral("chrWorksIPBup"), QString()}, {QStringLiteral("LogPath"), home.path() + QLatin1Char('/')}});
     Window1 *window = Window1::instance();
-    QVERIFY(window && window->ChatSocket->IsConnected());
-    QSignalSpy joined(window->ChatSocket, &AutoDiscovery::MemberJoined);
+    QVERIFY(window && window->controller()->ChatSocket->IsConnected());
+    QSignalSpy joined(window->controller()->ChatSocket, &AutoDiscovery::MemberJoined);
     const auto joinRows = [window] { return GuiTestKit::screenMessages(window->Log).filter(QStringLiteral(" Joined")); };
 
     // The announcement at opening and the answer to our own roll call.

@@ -3,22 +3,10 @@
 #include "core/platform/Clock.h"
 
 namespace Clock {
-namespace {
-std::function<QDateTime()> &source()
-{
-    static std::function<QDateTime()> instance;
-    return instance;
-}
-} // namespace
 
 QDateTime now()
 {
-    return source() ? source()() : QDateTime::currentDateTime();
-}
-
-void setSource(std::function<QDateTime()> newSource)
-{
-    source() = std::move(newSource);
+    return QDateTime::currentDateTime();
 }
 
 } // namespace Clock

@@ -4,10 +4,8 @@
 
 #include <QDateTime>
 
-#include <functional>
-
-// The local date and time. Tests may put a clock of their own in its place.
+// The system's local date and time. The trigger reads its clock through the services it is
+// given (core/platform/Services.h); this is the one main.cpp hands in.
 namespace Clock {
 QDateTime now();
-void setSource(std::function<QDateTime()> source); // empty restores the system clock
 } // namespace Clock

@@ -7,7 +7,8 @@
 #include <functional>
 
 // The host's network interfaces as the program sees them: how many are up and the IPv4
-// address of each, in the platform's order. Tests may replace the view with one of their own.
+// address of each, in the platform's order. The trigger reads them through the View it is
+// given (core/platform/Services.h); the functions here are the host's own.
 namespace HostNetwork {
 
 struct View
@@ -22,7 +23,5 @@ int interfaceCount();
 QStringList ipv4Addresses();
 // The first IPv4 address of an interface that is up and not loopback, else 127.0.0.1.
 QString primaryIPv4Address();
-
-void setView(View view); // an empty View restores the real one
 
 } // namespace HostNetwork

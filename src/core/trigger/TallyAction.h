@@ -28,6 +28,8 @@ public:
         std::optional<int> left;
         std::optional<int> width;
         std::optional<Rgb> fill;
+
+        bool operator==(const LampLook &) const = default;
     };
 
     // Value 0 to 3; higher bits are masked off.

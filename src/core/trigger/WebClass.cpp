@@ -6,7 +6,6 @@
 #include "core/platform/ErrorReport.h"
 #include "core/platform/Exceptions.h"
 
-#include <QCoreApplication>
 #include <QScopeGuard>
 #include <QUrl>
 
@@ -15,14 +14,6 @@ WebClass::WebClass(HttpClient *client, QObject *parent) : QObject(parent), m_cli
 WebClass::~WebClass()
 {
     Disconnect();
-}
-
-HttpClient *WebClass::sharedClient()
-{
-    static QPointer<HttpClient> client;
-    if (!client)
-        client = new HttpClient(QCoreApplication::instance());
-    return client;
 }
 
 void WebClass::SetRequestContent(const QByteArray &content, const QString &mimeType)

@@ -29,9 +29,6 @@ public:
     void Send(const QString &method, const QString &url, int timeoutSeconds);
     void Disconnect();
 
-    // The client for graphics-server requests, living as long as the application.
-    static HttpClient *sharedClient();
-
 Q_SIGNALS:
     // A failure before the answer was complete, a timeout included; raised once at most.
     void Failed(const QString &message);

@@ -10,6 +10,7 @@
 #include "gui/windows/PrefsWindow.h"
 #include "core/platform/RemoteControl.h"
 #include "core/platform/UserFolders.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 #include "gui/app/bmNoNap.h"
 
@@ -33,7 +34,8 @@ constexpr RemoteKey kRemoteKeys[] = {
 };
 } // namespace
 
-Brenvale::Brenvale()
+Brenvale::Brenvale(Services services, MsgBox::Responder boxAnswerer)
+    : Application(std::move(services), std::move(boxAnswerer))
 {
     MajorVersion = 1;
     MinorVersion = 0;
@@ -112,7 +114,7 @@ void Brenvale::Event_Close()
     if (quitBySignal())
         DebugLog(QStringLiteral("Could not save preferences."));
     else
-        MsgBox::show(QStringLiteral("Could not save preferences."));
+        MsgBox::show(QStringLiteral("Could not save preferences."), boxAnswerer());
 }
 
 bool Brenvale::Event_HandleAppleEvent(const QString &eventClass, const QString &eventID)
@@ -122,16 +124,18 @@ bool Brenvale::Event_HandleAppleEvent(const QString &eventClass, const QString &
     for (const RemoteKey &remote : kRemoteKeys) {
         if (eventID != QLatin1String(remote.eventID))
             continue;
+        // Each step goes to the main window open at that moment: one the step before closed
+        // is made again.
         if (Window1 *window = Window1::instance())
-            window->LogCommand(QString::fromLatin1(remote.logLine));
+            window->controller()->LogCommand(QString::fromLatin1(remote.logLine));
         if (Window1 *window = Window1::instance())
-            window->chrWorksCommand(QString::fromLatin1(remote.cmd), QString::fromLatin1(remote.key));
+            window->controller()->chrWorksCommand(QString::fromLatin1(remote.cmd), QString::fromLatin1(remote.key));
         if (Window1 *window = Window1::instance())
-            window->SendMessage(remote.relayCode);
+            window->controller()->SendMessage(remote.relayCode);
         return true;
     }
     if (Window1 *window = Window1::instance())
-        window->LogCommand(QStringLiteral("Error Malformed Applescript!"));
+        window->controller()->LogCommand(QStringLiteral("Error Malformed Applescript!"));
     return false;
 }
 

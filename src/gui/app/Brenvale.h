@@ -12,7 +12,7 @@ class Brenvale : public Application
 {
     Q_OBJECT
 public:
-    Brenvale();
+    explicit Brenvale(Services services = {}, MsgBox::Responder boxAnswerer = {});
     ~Brenvale() override;
 
     static Brenvale *App();

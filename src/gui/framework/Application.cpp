@@ -3,6 +3,7 @@
 #include "gui/framework/Application.h"
 
 #include "core/platform/ErrorReport.h"
+#include "core/platform/HttpClient.h"
 #include "gui/framework/MsgBox.h"
 #include "core/platform/TerminationSignals.h"
 
@@ -15,8 +16,17 @@ namespace {
 Application *s_instance = nullptr;
 }
 
-Application::Application()
+Application::Application(Services services, MsgBox::Responder boxAnswerer)
+    : m_services(std::move(services)), m_boxAnswerer(std::move(boxAnswerer))
 {
+    const Services system = Services::system(m_services.http ? m_services.http.data() : new HttpClient(this));
+    if (!m_services.clock)
+        m_services.clock = system.clock;
+    if (!m_services.network.interfaceCount)
+        m_services.network.interfaceCount = system.network.interfaceCount;
+    if (!m_services.network.ipv4Addresses)
+        m_services.network.ipv4Addresses = system.network.ipv4Addresses;
+    m_services.http = system.http;
     s_instance = this;
     QApplication::setQuitOnLastWindowClosed(false);
     connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
@@ -39,6 +49,11 @@ Application::~Application()
 Application *Application::instance()
 {
     return s_instance;
+}
+
+MsgBox::Responder Application::currentBoxAnswerer()
+{
+    return s_instance ? s_instance->m_boxAnswerer : MsgBox::Responder();
 }
 
 QString Application::ExecutableFile() const

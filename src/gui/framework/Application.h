@@ -2,6 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Services.h"
+#include "gui/framework/MsgBox.h"
+
 #include <QObject>
 #include <QString>
 
@@ -15,7 +18,10 @@ class Application : public QObject
 {
     Q_OBJECT
 public:
-    Application();
+    // The services the program's parts work with; those not given are the system's, with a
+    // client of the application's own for HTTP. The boxes of the program go to boxAnswerer:
+    // empty, they are shown on screen.
+    explicit Application(Services services = {}, MsgBox::Responder boxAnswerer = {});
     ~Application() override;
 
     static Application *instance();
@@ -41,6 +47,11 @@ public:
     // True once SIGTERM or SIGINT asked to quit: nobody may be there to answer a box.
     bool quitBySignal() const { return m_quitBySignal; }
 
+    const Services &services() const { return m_services; }
+    const MsgBox::Responder &boxAnswerer() const { return m_boxAnswerer; }
+    // The box answerer of the running application; empty without one.
+    static MsgBox::Responder currentBoxAnswerer();
+
     // The location of the program's own executable file.
     QString ExecutableFile() const;
 
@@ -56,6 +67,8 @@ private:
     void scheduleQuit(int delayMs);
     void finishQuit();
 
+    Services m_services;
+    MsgBox::Responder m_boxAnswerer;
     bool m_autoQuit = false;
     bool m_starting = false;
     bool m_quitRequested = false;

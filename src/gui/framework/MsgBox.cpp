@@ -11,12 +11,6 @@
 
 namespace MsgBox {
 namespace {
-Responder &responder()
-{
-    static Responder instance;
-    return instance;
-}
-
 // The boxes on screen, innermost last.
 QList<QPointer<QMessageBox>> &openBoxes()
 {
@@ -40,10 +34,10 @@ int run(QMessageBox &box)
 }
 } // namespace
 
-void show(const QString &text)
+void show(const QString &text, const Responder &answerer)
 {
-    if (responder()) {
-        responder()({text, QString(), false});
+    if (answerer) {
+        answerer({text, QString(), false});
         return;
     }
     if (nobodyAnswers()) {
@@ -54,10 +48,10 @@ void show(const QString &text)
     run(box);
 }
 
-Answer ask(const QString &text, const QString &title)
+Answer ask(const QString &text, const QString &title, const Responder &answerer)
 {
-    if (responder())
-        return responder()({text, title, true});
+    if (answerer)
+        return answerer({text, title, true});
     if (nobodyAnswers()) {
         DebugLog(text);
         return Answer::No;
@@ -81,11 +75,6 @@ void dismissOpen()
         // A plain box as if OK was pressed, a question as if No: it acts only on Yes.
         box->done(box->standardButtons().testFlag(QMessageBox::No) ? QMessageBox::No : QMessageBox::Ok);
     }
-}
-
-void setResponder(Responder newResponder)
-{
-    responder() = std::move(newResponder);
 }
 
 } // namespace MsgBox

@@ -6,23 +6,11 @@
 
 #include <functional>
 
-// Modal message boxes. Every box goes through here, so that tests (and a program running
-// without a screen) can answer them through the one responder.
+// Modal message boxes. Every box goes through here. Whoever shows one passes the answerer it
+// was handed: empty, the box is shown on screen; a test hands in one of its own that answers.
 namespace MsgBox {
 
 enum class Answer { Ok, Yes, No };
-
-// A plain box with the text alone; returns when it is dismissed.
-void show(const QString &text);
-// A question with Yes and No buttons, the question icon and a title.
-Answer ask(const QString &text, const QString &title);
-
-// Whether a box is on screen, its handler waiting in the box's own event loop.
-bool isOpen();
-// Closes every box on screen as if it was answered: OK, or No to a question. Its text goes to
-// the system log. Once the application quits on a signal no box is shown any more: each is
-// answered so at once and its text logged.
-void dismissOpen();
 
 struct Request
 {
@@ -31,7 +19,17 @@ struct Request
     bool question = false;
 };
 using Responder = std::function<Answer(const Request &)>;
-// Replaces the real boxes; an empty responder restores them.
-void setResponder(Responder responder);
+
+// A plain box with the text alone; returns when it is dismissed.
+void show(const QString &text, const Responder &answerer);
+// A question with Yes and No buttons, the question icon and a title.
+Answer ask(const QString &text, const QString &title, const Responder &answerer);
+
+// Whether a box is on screen, its handler waiting in the box's own event loop.
+bool isOpen();
+// Closes every box on screen as if it was answered: OK, or No to a question. Its text goes to
+// the system log. Once the application quits on a signal no box is shown any more: each is
+// answered so at once and its text logged.
+void dismissOpen();
 
 } // namespace MsgBox

@@ -10,8 +10,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-PeerBoxes::PeerBoxes(std::function<bool()> mustWait, QObject *parent)
-    : QObject(parent), m_mustWait(std::move(mustWait))
+PeerBoxes::PeerBoxes(std::function<bool()> mustWait, MsgBox::Responder answerer, QObject *parent)
+    : QObject(parent), m_mustWait(std::move(mustWait)), m_answerer(std::move(answerer))
 {
 }
 
@@ -55,7 +55,7 @@ void PeerBoxes::showWaiting()
             if (alive)
                 release(box.from);
         });
-        MsgBox::show(box.text);
+        MsgBox::show(box.text, m_answerer);
         if (!alive)
             return;
     }

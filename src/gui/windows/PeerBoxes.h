@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "gui/framework/MsgBox.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
@@ -33,8 +35,9 @@ public:
     // Characters of a dropped message's text kept in its log line.
     static constexpr int LoggedTextLength = 100;
 
-    // `mustWait` tells whether a box asked for now has to wait for the event loop.
-    PeerBoxes(std::function<bool()> mustWait, QObject *parent);
+    // `mustWait` tells whether a box asked for now has to wait for the event loop; the boxes go
+    // to `answerer`.
+    PeerBoxes(std::function<bool()> mustWait, MsgBox::Responder answerer, QObject *parent);
 
     // Shows `text` in a box now, or queues it, or logs it when the queue is full.
     void show(const QString &from, const QString &text);
@@ -55,6 +58,7 @@ private:
     void logUnloggedDrops();
 
     std::function<bool()> m_mustWait;
+    MsgBox::Responder m_answerer;
     QQueue<Box> m_waiting;
     // Boxes waiting or on screen, per sender.
     QHash<QString, int> m_perSender;

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "gui/windows/PrefsWindow.h"
 
+#include "gui/framework/Application.h"
 #include "gui/framework/Desktop.h"
 #include "gui/framework/DesignFont.h"
 #include "core/platform/ErrorReport.h"
@@ -10,6 +11,7 @@
 #include "core/prefs/ModernPreferences.h"
 #include "gui/framework/MsgBox.h"
 #include "core/trigger/RelayCommand.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
 
 #include <QAction>
@@ -181,15 +183,13 @@ void PrefsWindow::Event_Close()
     for (const auto &[field, key] : keyedFields())
         prefs[key] = field->text();
     if (!prefs->Save())
-        MsgBox::show(QStringLiteral("Could not save preferences."));
+        MsgBox::show(QStringLiteral("Could not save preferences."), Application::currentBoxAnswerer());
 
     // When the program quits with this window open the main window may be gone already; it
     // is then left alone rather than made again.
-    if (Window1 *main = Window1::openInstance()) {
-        main->VTid_disp->setText(prefs[QStringLiteral("VTid")].toString());
-        main->currAddress->setText(prefs[QStringLiteral("chrWorksIP")].toString());
-        main->logPath = prefLogPath->text();
-    }
+    if (Window1 *main = Window1::openInstance())
+        main->controller()->settingsStored(prefs[QStringLiteral("VTid")].toString(),
+                                           prefs[QStringLiteral("chrWorksIP")].toString(), prefLogPath->text());
     FileClose()->setVisible(false);
     if (s_prefs == this)
         s_prefs = nullptr;
@@ -198,11 +198,18 @@ void PrefsWindow::Event_Close()
 void PrefsWindow::updateIPButton_Action()
 {
     const MsgBox::Answer answer =
-        MsgBox::ask(QStringLiteral("Are you sure you want to update the IP address of the relaybox?"), QString());
+        MsgBox::ask(QStringLiteral("Are you sure you want to update the IP address of the relaybox?"), QString(),
+                    Application::currentBoxAnswerer());
     if (answer != MsgBox::Answer::Yes)
         return;
-    if (Window1 *main = Window1::instance())
-        main->SendMessage(RelayCommand::NewAddress);
+    Window1 *main = Window1::instance();
+    if (!main)
+        return;
+    // Once the relay box has been sent its new address this window has done its job.
+    TriggerController *trigger = main->controller();
+    const QMetaObject::Connection sent = connect(trigger, &TriggerController::relayAddressSent, this, &QWidget::close);
+    trigger->SendMessage(RelayCommand::NewAddress, newAddress->text());
+    disconnect(sent);
 }
 
 void PrefsWindow::openInFinderButton_Action()

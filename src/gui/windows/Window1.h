@@ -2,62 +2,59 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
-#include "core/trigger/TallyPlayLimit.h"
+#include "core/trigger/TallyAction.h"
+#include "gui/framework/MsgBox.h"
 #include "gui/framework/Window.h"
 
 #include <QRect>
-#include <QStringList>
 
-class AutoDiscovery;
 class Canvas;
 class DisclosureTriangle;
 class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPainter;
-class QTimer;
 class PeerBoxes;
 class Rectangle;
-class UDPSocket;
+class TriggerController;
 class largeButton;
 class medButton;
+struct Services;
 
-// The main window: the trigger. It turns TSL tally datagrams, its buttons and remote commands
-// into trigger changes, playout starts, relay-box and graphics-server commands and log lines.
+// The main window: the trigger's face. It shows what its TriggerController tells it and hands
+// the operator's clicks to it.
 class Window1 : public Window
 {
     Q_OBJECT
 public:
-    // The open main window, or a new one built and opened when none is open. While the
-    // application is quitting no new window is made and this gives nullptr.
+    // The open main window, or a new one built and opened when none is open, working with the
+    // application's services. While the application is quitting no new window is made and this
+    // gives nullptr.
     static Window1 *instance();
+    // The same, with the given services and box answerer for a new window.
+    static Window1 *instance(const Services &services, const MsgBox::Responder &boxAnswerer);
     // The open main window, or nullptr.
     static Window1 *openInstance();
 
     ~Window1() override;
 
-    // The trigger and its memory of the tally.
-    bool Enabled = false;
-    QString logPath = QStringLiteral("/Users/ostrel/Documents/OnTheAir Video Logs/");
-    QStringList Members;
-    bool RedTally = false;
-    bool GreenTally = false;
+    TriggerController *controller() const { return m_controller; }
+
+    // The size the operator gave the expanded window.
     int windowHeight = 354;
     int windowWidth = 428;
 
-    // Controls and members, in creation order.
+    // Controls, in creation order.
     QListWidget *Log = nullptr;
-    UDPSocket *RelayUDP = nullptr;
-    QLabel *StaticText1 = nullptr;
+    QLabel *connectedToCaption = nullptr;
     Rectangle *GreenTallyLED = nullptr;
     Rectangle *RedTallyLED = nullptr;
     QLabel *version = nullptr;
     QLabel *currAddress = nullptr;
-    QLabel *Label1 = nullptr;
+    QLabel *vtIdCaption = nullptr;
     QLabel *VTid_disp = nullptr;
-    AutoDiscovery *ChatSocket = nullptr;
-    DisclosureTriangle *DisclosureTriangle1 = nullptr;
-    QLabel *Label2 = nullptr;
+    DisclosureTriangle *expandTriangle = nullptr;
+    QLabel *tallyCaption = nullptr;
     QCheckBox *tallyStart = nullptr;
     QCheckBox *tallyEnable = nullptr;
     medButton *playButton = nullptr;
@@ -65,11 +62,6 @@ public:
     largeButton *Enable = nullptr;
     largeButton *Disable = nullptr;
     Canvas *CTlogo = nullptr;
-
-    void LogCommand(const QString &msg);
-    void SendMessage(int code);
-    void LogToOTA(const QString &msg);
-    void chrWorksCommand(const QString &cmd, const QString &key);
 
     // The list's paint handlers: navy cells with green text.
     bool Log_CellBackgroundPaint(QPainter &g, const QRect &cell, int row, int column);
@@ -82,48 +74,25 @@ protected:
     void Event_Close() override;
 
 private:
-    Window1();
+    Window1(const Services &services, const MsgBox::Responder &boxAnswerer);
 
     void Layout();
     void CreateControls();
-    void _CreateControls0();
+    void connectController();
     void Event_Open();
 
-    void RelayUDP_DataAvailable();
-    void RelayUDP_Error(const QString &message);
-    void ChatSocket_Error(int code);
-    void ChatSocket_MemberJoined(const QString &address);
-    void ChatSocket_MemberLeft(const QString &address);
-    void ChatSocket_ReceivedMessage(const QString &from, qint32 command, const QByteArray &data);
-    void TSLrx_DataAvailable();
-    void TSLrx_Error(const QString &message);
-    void DisclosureTriangle1_Action();
-    void key1on_Action();
-    void key1off_Action();
-    void key2on_Action();
-    void key2off_Action();
-    void playButton_Action();
-    void MarkLog_Action();
+    void expandTriangle_Action();
     void Enable_Action(largeButton *sender);
-    void Disable_Action();
-    void UDPpollTimer_Action();
+    void addLogRow(const QString &row);
+    void showTrigger(bool enabled);
+    static void showLamp(Rectangle *lamp, const TallyAction::LampLook &look);
 
-    void enableTrigger(bool isLocal);
-    void disableTrigger(bool isLocal);
-
-    UDPSocket *TSLrx = nullptr;
+    TriggerController *m_controller = nullptr;
+    MsgBox::Responder m_boxAnswerer;
     medButton *key1on = nullptr;
     medButton *key1off = nullptr;
     medButton *key2on = nullptr;
     medButton *key2off = nullptr;
-    QTimer *UDPpollTimer = nullptr;
-    TallyPlayLimit m_tallyPlayLimit;
-
-    // Whether the Open event ran through and so showed the stored log folder and check boxes,
-    // and whether the operator has set either box.
-    bool m_settingsShown = false;
-    bool m_tallyStartClicked = false;
-    bool m_tallyEnableClicked = false;
 
     // The boxes of peer messages, shown from the event loop, never inside the receive pass.
     PeerBoxes *m_peerBoxes = nullptr;

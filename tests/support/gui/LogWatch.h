@@ -2,24 +2,26 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include <QDateTime>
 #include <QStringList>
 
 class QListWidget;
 
 // Watches the main window's on-screen log (newest row first) and gives the rows written since
-// it started watching, oldest first, without their time. The time is taken from Clock::now(),
-// which the tests fix, so a row whose time part differs keeps it and shows up in a mismatch.
+// it started watching, oldest first, without their time. The time is the one the test's clock
+// gives, so a row whose time part differs keeps it and shows up in a mismatch.
 class LogWatch
 {
 public:
-    explicit LogWatch(const QListWidget *log);
+    LogWatch(const QListWidget *log, const QDateTime &now);
 
     QStringList added() const;
     void restart();
 
-    static QString textOf(const QString &row);
+    static QString textOf(const QString &row, const QDateTime &now);
 
 private:
     const QListWidget *m_log;
+    QDateTime m_now;
     int m_start = 0;
 };

@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+#include "core/platform/Services.h"
+
+#include "core/platform/Clock.h"
+
+Services Services::system(HttpClient *http)
+{
+    return {&Clock::now, {&HostNetwork::interfaceCount, &HostNetwork::ipv4Addresses}, http};
+}
