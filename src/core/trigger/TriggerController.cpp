@@ -403,12 +403,10 @@ void TriggerController::chrWorksCommand(const QString &cmd, const QString &key)
     const auto start
         = [this](WebClass *&connection, bool send, const QString &url, const char *errorText, const char *notSentText) {
               if (send) {
-                  try {
-                      connection->Send(QStringLiteral("POST"), url, 5);
+                  if (connection->sendRequest(QStringLiteral("POST"), url, 5).ok())
                       connection = nullptr; // the started connection looks after itself now
-                  } catch (const std::exception &) {
+                  else
                       LogCommand(QString::fromLatin1(errorText));
-                  }
               } else {
                   LogCommand(QString::fromLatin1(notSentText));
               }

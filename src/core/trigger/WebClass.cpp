@@ -4,7 +4,6 @@
 
 #include "core/platform/DebugLog.h"
 #include "core/platform/ErrorReport.h"
-#include "core/platform/Exceptions.h"
 
 #include <QScopeGuard>
 #include <QUrl>
@@ -43,12 +42,6 @@ Result<> WebClass::sendRequest(const QString &method, const QString &url, int ti
     if (!parent())
         setParent(m_client);
     return {};
-}
-
-void WebClass::Send(const QString &method, const QString &url, int timeoutSeconds)
-{
-    if (const Result<> started = sendRequest(method, url, timeoutSeconds); !started.ok())
-        throw RuntimeException(started.error());
 }
 
 void WebClass::Disconnect()

@@ -25,8 +25,6 @@ public:
     // Starts the request and returns at once, or says why it could not start (a URL that cannot
     // be requested, say). A started request ends within timeoutSeconds of this call.
     Result<> sendRequest(const QString &method, const QString &url, int timeoutSeconds);
-    // sendRequest for callers that still take a failure to start as a RuntimeException.
-    void Send(const QString &method, const QString &url, int timeoutSeconds);
     void Disconnect();
 
 Q_SIGNALS:
