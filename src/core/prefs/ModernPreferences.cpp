@@ -20,6 +20,12 @@ Prefs::Member SharedStore::operator[](const QString &key) const
     return (*operator->())[key];
 }
 
+void SharedStore::reset(std::unique_ptr<Prefs> store)
+{
+    m_store = std::move(store);
+    Prefs::setShared(m_store.get());
+}
+
 void Initialise(const QString &appName)
 {
     Preferences.reset(std::make_unique<Prefs>(appName));

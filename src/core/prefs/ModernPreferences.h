@@ -17,7 +17,7 @@ public:
     explicit operator bool() const { return m_store != nullptr; }
     Prefs *operator->() const;
     Prefs::Member operator[](const QString &key) const;
-    void reset(std::unique_ptr<Prefs> store) { m_store = std::move(store); }
+    void reset(std::unique_ptr<Prefs> store);
 
 private:
     std::unique_ptr<Prefs> m_store;

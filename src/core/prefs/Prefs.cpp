@@ -4,7 +4,6 @@
 
 #include "core/platform/DebugLog.h"
 #include "core/platform/Exceptions.h"
-#include "core/prefs/ModernPreferences.h"
 #include "core/platform/RegularFile.h"
 #include "core/platform/UserFolders.h"
 
@@ -39,6 +38,19 @@ Prefs::Member &Prefs::Member::operator=(const QVariant &value)
 {
     m_store.Operator_Lookup(m_key, value);
     return *this;
+}
+
+namespace {
+Prefs *&sharedStore()
+{
+    static Prefs *store = nullptr;
+    return store;
+}
+} // namespace
+
+void Prefs::setShared(Prefs *store)
+{
+    sharedStore() = store;
 }
 
 Prefs::Prefs(const QString &appName) : mAppName(appName) {}
@@ -141,7 +153,7 @@ QVariant Prefs::Get(const QString &key)
     else
         fallback = QString();
     // Fallbacks go into the shared store, which in the program is this very object.
-    if (Prefs *shared = ModernPreferences::Preferences.get())
+    if (Prefs *shared = sharedStore())
         shared->Set(key, fallback);
     return fallback;
 }

@@ -44,6 +44,10 @@ public:
 
     Member operator[](const QString &key) { return Member(*this, key); }
 
+    // The store that missing keys' fallbacks are written into: the program's one shared
+    // store, which ModernPreferences names here when it makes it; none before that.
+    static void setShared(Prefs *store);
+
     // The file Load found or will create; empty until Load has run.
     const QString &preferencesFile() const { return mPreferencesFile; }
 

@@ -2,7 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "gui/framework/MsgBox.h"
 
-#include "gui/framework/Application.h"
 #include "core/platform/DebugLog.h"
 
 #include <QList>
@@ -18,11 +17,12 @@ QList<QPointer<QMessageBox>> &openBoxes()
     return boxes;
 }
 
-// After SIGTERM or SIGINT nobody may be there to answer: a box would hold the quit forever.
-bool nobodyAnswers()
+// Once the open boxes have been dismissed for a quit by signal, nobody may be there to answer:
+// a later box would hold the quit forever.
+bool &nobodyAnswers()
 {
-    const Application *app = Application::instance();
-    return app && app->quitBySignal();
+    static bool nobody = false;
+    return nobody;
 }
 
 int run(QMessageBox &box)
@@ -67,6 +67,7 @@ bool isOpen()
 
 void dismissOpen()
 {
+    nobodyAnswers() = true;
     const auto boxes = openBoxes();
     for (const QPointer<QMessageBox> &box : boxes) {
         if (!box)

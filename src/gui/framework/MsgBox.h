@@ -28,8 +28,8 @@ Answer ask(const QString &text, const QString &title, const Responder &answerer)
 // Whether a box is on screen, its handler waiting in the box's own event loop.
 bool isOpen();
 // Closes every box on screen as if it was answered: OK, or No to a question. Its text goes to
-// the system log. Once the application quits on a signal no box is shown any more: each is
-// answered so at once and its text logged.
+// the system log. Called when the application quits on a signal: from then on no box is shown
+// any more, each is answered so at once and its text logged.
 void dismissOpen();
 
 } // namespace MsgBox
