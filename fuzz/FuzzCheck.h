@@ -11,10 +11,10 @@
 // Writes "<file>:<line>: invariant broken: <what>" and the detail, then aborts.
 [[noreturn]] void fuzzFailure(const char *file, int line, const char *what, const QString &detail);
 
-#define FUZZ_CHECK(condition, detail)                                                  \
-    do {                                                                               \
-        if (!(condition))                                                              \
-            fuzzFailure(__FILE__, __LINE__, #condition, (detail));                     \
+#define FUZZ_CHECK(condition, detail)                                                                                  \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            fuzzFailure(__FILE__, __LINE__, #condition, (detail));                                                     \
     } while (false)
 
 // Drops debug, info and warning messages; critical and fatal ones still reach stderr.

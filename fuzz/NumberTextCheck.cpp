@@ -15,7 +15,7 @@ double checkedTextToNumber(const QString &text)
     FUZZ_CHECK(textToNumber(QStringLiteral(" \t ") + text) == value, text);
 
     const bool startsPlain = !text.isEmpty() && text.front() != QLatin1Char(' ') && text.front() != QLatin1Char('\t')
-                             && text.front() != QLatin1Char('+') && text.front() != QLatin1Char('-');
+        && text.front() != QLatin1Char('+') && text.front() != QLatin1Char('-');
     if (startsPlain) {
         FUZZ_CHECK(textToNumber(QLatin1Char('-') + text) == -value, text);
         FUZZ_CHECK(textToNumber(QLatin1Char('+') + text) == value, text);

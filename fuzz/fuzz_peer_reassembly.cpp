@@ -34,7 +34,7 @@ namespace {
 class Model
 {
 public:
-    Model(const PeerReassembler::Limits &limits, const qint64 &now) : m_limits(limits), m_now(now) {}
+    Model(const PeerReassembler::Limits &limits, const qint64 &now) : m_limits(limits), m_now(now) { }
 
     void append(const QString &from, const QByteArray &data)
     {
@@ -141,8 +141,7 @@ class Run
 public:
     explicit Run(const PeerReassembler::Limits &limits)
         : m_reassembler(limits, [this] { return m_now; }), m_model(limits, m_now)
-    {
-    }
+    { }
 
     void feed(const QString &from, const QByteArray &chunk)
     {
@@ -156,7 +155,8 @@ public:
     void process(bool echo)
     {
         m_echo = echo;
-        m_reassembler.ProcessData([this](const QString &from, const MessagePacket &message) { deliver(from, message); });
+        m_reassembler.ProcessData(
+            [this](const QString &from, const MessagePacket &message) { deliver(from, message); });
         FUZZ_CHECK(!m_reassembler.isProcessing(), QString());
         m_model.settle();
         compare();
@@ -166,16 +166,17 @@ public:
     {
         const QStringList senders = m_model.senders();
         FUZZ_CHECK(m_reassembler.senderCount() == senders.size(),
-                   QStringLiteral("%1 senders held, %2 expected").arg(m_reassembler.senderCount()).arg(senders.size()));
+            QStringLiteral("%1 senders held, %2 expected").arg(m_reassembler.senderCount()).arg(senders.size()));
         for (const QString &from : senders) {
             const QByteArray held = m_reassembler.bufferedBytes(from);
             FUZZ_CHECK(held.size() <= m_reassembler.capacity(), from);
-            FUZZ_CHECK(held == m_model.held(from), from + QStringLiteral(" holds ") + QString::fromLatin1(held.toHex()));
+            FUZZ_CHECK(
+                held == m_model.held(from), from + QStringLiteral(" holds ") + QString::fromLatin1(held.toHex()));
         }
         FUZZ_CHECK(m_delivered <= m_fed, QStringLiteral("%1 bytes out of %2 in").arg(m_delivered).arg(m_fed));
         const PeerReassembler::Limits &limits = m_reassembler.limits();
         FUZZ_CHECK(m_reassembler.heldBytes() <= limits.total && senders.size() <= limits.senders,
-                   QStringLiteral("%1 bytes held by %2 senders").arg(m_reassembler.heldBytes()).arg(senders.size()));
+            QStringLiteral("%1 bytes held by %2 senders").arg(m_reassembler.heldBytes()).arg(senders.size()));
     }
 
 private:

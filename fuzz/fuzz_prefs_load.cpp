@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     quietQtMessages();
     // Saving syncs the file to disk; in memory that costs nothing, so runs stay fast.
-    const QString base = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    const QString base
+        = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     configHome = std::make_unique<QTemporaryDir>(base + QStringLiteral("/brenvale-fuzz-prefs-XXXXXX"));
     if (!configHome->isValid() || !QDir().mkpath(configHome->path() + QStringLiteral("/Brenvale")))
         fuzzFailure(__FILE__, __LINE__, "configuration folder", configHome->errorString());
@@ -104,14 +105,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     try {
         reloaded = again.Load();
     } catch (const std::exception &error) {
-        fuzzFailure(__FILE__, __LINE__, "second Load threw", detail + QLatin1Char('\n') + QString::fromUtf8(error.what()));
+        fuzzFailure(
+            __FILE__, __LINE__, "second Load threw", detail + QLatin1Char('\n') + QString::fromUtf8(error.what()));
     }
     FUZZ_CHECK(reloaded, detail + QStringLiteral("\nsaved: ") + QString::fromUtf8(firstSave));
     FUZZ_CHECK(again.mPreferences.keys() == store.mPreferences.keys(),
-               detail + QStringLiteral("\nsaved: ") + QString::fromUtf8(firstSave));
+        detail + QStringLiteral("\nsaved: ") + QString::fromUtf8(firstSave));
     for (auto it = store.mPreferences.cbegin(); it != store.mPreferences.cend(); ++it)
         FUZZ_CHECK(again.mPreferences.value(it.key()) == it.value(),
-                   detail + QStringLiteral("\nkey: ") + it.key() + QStringLiteral("\nsaved: ") + QString::fromUtf8(firstSave));
+            detail + QStringLiteral("\nkey: ") + it.key() + QStringLiteral("\nsaved: ") + QString::fromUtf8(firstSave));
 
     FUZZ_CHECK(again.Save(), detail);
     FUZZ_CHECK(readBack() == firstSave, detail + QStringLiteral("\nsaved: ") + QString::fromUtf8(firstSave));

@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const double value = checkedTextToNumber(whole);
     FUZZ_CHECK(reply.value == value, detail);
-    FUZZ_CHECK(reply.row == QStringLiteral("Rx message: ") + reply.text + QLatin1Char(' ') + numberToText(value), detail);
+    FUZZ_CHECK(
+        reply.row == QStringLiteral("Rx message: ") + reply.text + QLatin1Char(' ') + numberToText(value), detail);
     FUZZ_CHECK(reply.dailyLogDue == (value == 1.0 || value == 2.0 || value == 3.0), detail);
 
     // The same bytes read as Latin-1, the way a Latin-1 text box would have typed them.

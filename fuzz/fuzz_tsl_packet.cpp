@@ -43,10 +43,10 @@ void checkAction(int raw)
     const TallyAction action = TallyAction::forTally(raw);
     const TallyAction masked = TallyAction::forTally(raw & 3);
     FUZZ_CHECK(sameLamp(action.redLamp, masked.redLamp) && sameLamp(action.greenLamp, masked.greenLamp), detail);
-    FUZZ_CHECK(action.on == masked.on && action.redTally == masked.redTally
-                   && action.greenTally == masked.greenTally && action.enableLogText == masked.enableLogText
-                   && action.dailyLogText == masked.dailyLogText && action.playLogText == masked.playLogText,
-               detail);
+    FUZZ_CHECK(action.on == masked.on && action.redTally == masked.redTally && action.greenTally == masked.greenTally
+            && action.enableLogText == masked.enableLogText && action.dailyLogText == masked.dailyLogText
+            && action.playLogText == masked.playLogText,
+        detail);
 
     const bool red = raw & 1;
     const bool green = raw & 2;
@@ -92,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Only the first 21 bytes count.
     const std::optional<TSLTallyPacket> head = TSLTallyPacket::decode(datagram.left(TSLTallyPacket::MinimumSize));
     FUZZ_CHECK(head && head->address() == packet->address() && head->displayText() == packet->displayText()
-                   && head->tally() == packet->tally(),
-               detail);
+            && head->tally() == packet->tally(),
+        detail);
 
     FUZZ_CHECK(packet->address() == int(data[0]) - 0x80, detail);
     FUZZ_CHECK(packet->displayText() == QString::fromLatin1(datagram.mid(2, 16)), detail);
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int vt = packet->address() + 1;
     const QString number = QString::number(vt);
     for (const QString &same : {number, numberToText(vt), number + QStringLiteral(".0"), QStringLiteral(" ") + number,
-                                number + QStringLiteral("e0"), number + QStringLiteral(" cam")})
+             number + QStringLiteral("e0"), number + QStringLiteral(" cam")})
         FUZZ_CHECK(packet->isFor(same), detail + QStringLiteral(" VT ID ") + same);
     for (const QString &other : {QString::number(vt + 1), QString::number(vt - 1), number + QStringLiteral(".5")})
         FUZZ_CHECK(!packet->isFor(other), detail + QStringLiteral(" VT ID ") + other);

@@ -4,19 +4,19 @@
 // servers that refuse, stall or answer 500, a relay box that is gone, and a stream of peer
 // messages that each open a box while more keep coming.
 #include "core/groupmsg/AutoDiscovery.h"
-#include "gui/app/Brenvale.h"
-#include "core/platform/Services.h"
-#include "core/trigger/DailyLogFile.h"
 #include "core/platform/ErrorReport.h"
-#include "support/gui/LogWatch.h"
+#include "core/platform/Services.h"
+#include "core/platform/UDPSocket.h"
 #include "core/prefs/ModernPreferences.h"
+#include "core/trigger/DailyLogFile.h"
+#include "core/trigger/TriggerController.h"
+#include "gui/app/Brenvale.h"
 #include "gui/framework/MsgBox.h"
 #include "gui/windows/PeerBoxes.h"
-#include "support/PeerNamespace.h"
-#include "support/ChildProcess.h"
-#include "core/platform/UDPSocket.h"
-#include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
+#include "support/ChildProcess.h"
+#include "support/PeerNamespace.h"
+#include "support/gui/LogWatch.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -159,11 +159,12 @@ void TestFaultsInProcess::cleanupTestCase()
 
 ChildProcess *TestFaultsInProcess::startGraphicsServer(const QString &address, const QStringList &arguments)
 {
-    const QString program = qEnvironmentVariable("BRENVALE_BUILD_DIR") + QStringLiteral("/tools/brenvale-graphics-server");
+    const QString program
+        = qEnvironmentVariable("BRENVALE_BUILD_DIR") + QStringLiteral("/tools/brenvale-graphics-server");
     auto server = std::make_unique<ChildProcess>(QStringLiteral("graphics server on ") + address);
-    const bool started = server->start(
-        QString(), program,
-        QStringList{QStringLiteral("--bind"), address, QStringLiteral("--quit-after"), QStringLiteral("60")} + arguments);
+    const bool started = server->start(QString(), program,
+        QStringList {QStringLiteral("--bind"), address, QStringLiteral("--quit-after"), QStringLiteral("60")}
+            + arguments);
     if (!started || !server->waitUntilListening(10000)) {
         qWarning("graphics server on %s did not start: %s", qPrintable(address), qPrintable(server->tail()));
         return nullptr;
@@ -188,11 +189,11 @@ void TestFaultsInProcess::relayBoxGone()
     QTest::qWait(300);
     const QString logged = QStringLiteral("Logged %1 to ") + dailyLogPath();
     QCOMPARE(log.added(),
-             (QStringList{QStringLiteral("Rx AppleScript : Key 1 On"), QStringLiteral("CHRW1 command not sent"),
-                          QStringLiteral("CHRW2 command not sent"), QStringLiteral("Sent Key 1 On"),
-                          logged.arg(QStringLiteral("Key 1 On")), QStringLiteral("Rx AppleScript : Key 2 Off"),
-                          QStringLiteral("CHRW1 command not sent"), QStringLiteral("CHRW2 command not sent"),
-                          QStringLiteral("Sent Key 2 Off"), logged.arg(QStringLiteral("Key 2 Off"))}));
+        (QStringList {QStringLiteral("Rx AppleScript : Key 1 On"), QStringLiteral("CHRW1 command not sent"),
+            QStringLiteral("CHRW2 command not sent"), QStringLiteral("Sent Key 1 On"),
+            logged.arg(QStringLiteral("Key 1 On")), QStringLiteral("Rx AppleScript : Key 2 Off"),
+            QStringLiteral("CHRW1 command not sent"), QStringLiteral("CHRW2 command not sent"),
+            QStringLiteral("Sent Key 2 Off"), logged.arg(QStringLiteral("Key 2 Off"))}));
     const QByteArray added = fileBytes(dailyLogPath()).mid(before.size());
     QCOMPARE(added.count("\r\n"), 2);
     QVERIFY2(added.contains("\tKey 1 On on VT 1\r\n") && added.endsWith("\tKey 2 Off on VT 1\r\n"), added.constData());
@@ -203,12 +204,12 @@ void TestFaultsInProcess::graphicsServersFailing()
 {
     if (!m_peerReady)
         QSKIP(qPrintable(m_peerWhy));
-    ChildProcess *relayBox = m_peer.startTool(QStringLiteral("brenvale-relay-box"), {QStringLiteral("--no-reply")},
-                                             &m_peerWhy);
+    ChildProcess *relayBox
+        = m_peer.startTool(QStringLiteral("brenvale-relay-box"), {QStringLiteral("--no-reply")}, &m_peerWhy);
     QVERIFY2(relayBox, qPrintable(m_peerWhy));
     ChildProcess *stalling = startGraphicsServer(kStallingServer, {QStringLiteral("--stall")});
-    ChildProcess *failing = startGraphicsServer(kFailingServer, {QStringLiteral("--status"), QStringLiteral("500"),
-                                                                QStringLiteral("--body"), QStringLiteral("broken")});
+    ChildProcess *failing = startGraphicsServer(kFailingServer,
+        {QStringLiteral("--status"), QStringLiteral("500"), QStringLiteral("--body"), QStringLiteral("broken")});
     QVERIFY(stalling && failing);
     auto &prefs = ModernPreferences::Preferences;
     prefs[QStringLiteral("IPAddr")] = m_peer.address();
@@ -269,10 +270,10 @@ void TestFaultsInProcess::peerMessageStream()
         if (!restSent) {
             restSent = true;
             const QList<QByteArray> restA = {message('A', 2), message('A', 3), message('A', 4),
-                                             message('A', 5) + message('A', 6), message('A', 7), message('A', 8)};
+                message('A', 5) + message('A', 6), message('A', 7), message('A', 8)};
             const QByteArray b7 = message('B', 7);
             const QList<QByteArray> restB = {message('B', 2), message('B', 3), message('B', 4), message('B', 6),
-                                             message('B', 5), b7.left(5), b7.mid(5), message('B', 8)};
+                message('B', 5), b7.left(5), b7.mid(5), message('B', 8)};
             for (qsizetype i = 0; i < qMax(restA.size(), restB.size()); ++i) {
                 if (i < restA.size())
                     send(hostA, restA.at(i));

@@ -1,20 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "support/TestFiles.h"
 #include "core/groupmsg/AutoDiscovery.h"
-#include "gui/app/Brenvale.h"
 #include "core/platform/Clock.h"
+#include "core/platform/ErrorReport.h"
+#include "core/platform/HostNetwork.h"
 #include "core/platform/HttpClient.h"
 #include "core/platform/Services.h"
-#include "core/platform/ErrorReport.h"
-#include "gui/app/FileTypes1.h"
-#include "core/platform/HostNetwork.h"
-#include "core/prefs/ModernPreferences.h"
-#include "gui/framework/MsgBox.h"
 #include "core/platform/UDPSocket.h"
+#include "core/prefs/ModernPreferences.h"
 #include "core/trigger/TriggerController.h"
-#include "gui/windows/Window1.h"
+#include "gui/app/Brenvale.h"
+#include "gui/app/FileTypes1.h"
 #include "gui/app/bmNoNap.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/Window1.h"
+#include "support/TestFiles.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -48,7 +48,8 @@ const QString builtInLogPath = QStringLiteral("/Users/ostrel/Documents/OnTheAir 
 class TestApp : public Brenvale
 {
 public:
-    TestApp(Services services, MsgBox::Responder boxAnswerer) : Brenvale(std::move(services), std::move(boxAnswerer)) {}
+    TestApp(Services services, MsgBox::Responder boxAnswerer)
+        : Brenvale(std::move(services), std::move(boxAnswerer)) { }
     using Brenvale::Event_Close;
     using Brenvale::Event_Open;
 };
@@ -116,12 +117,10 @@ int failingJoinProbe()
         fputs("window=none\n", stdout);
         return 1;
     }
-    const auto print = [](const char *name, const QString &value) {
-        fprintf(stdout, "%s=%s\n", name, value.toUtf8().constData());
-    };
-    const auto bound = [](const UDPSocket *socket) {
-        return QLatin1String(socket && socket->IsConnected() ? "bound" : "unbound");
-    };
+    const auto print
+        = [](const char *name, const QString &value) { fprintf(stdout, "%s=%s\n", name, value.toUtf8().constData()); };
+    const auto bound
+        = [](const UDPSocket *socket) { return QLatin1String(socket && socket->IsConnected() ? "bound" : "unbound"); };
     print("boxes", boxes.join(QLatin1Char('|')));
     print("tallySocket", bound(socketOnPort(window, 8900)));
     print("relaySocket", bound(window->controller()->RelayUDP));
@@ -295,7 +294,8 @@ void TestStartup::fileTypeSet()
     QCOMPARE(text.Name, QStringLiteral("Text"));
     QCOMPARE(text.Extensions, QStringLiteral(".txt"));
     QVERIFY(text.Imported);
-    QVERIFY(text.MacType.isEmpty() && text.MacCreator.isEmpty() && text.MimeType.isEmpty() && text.ConformsTo.isEmpty());
+    QVERIFY(
+        text.MacType.isEmpty() && text.MacCreator.isEmpty() && text.MimeType.isEmpty() && text.ConformsTo.isEmpty());
 }
 
 void TestStartup::applicationOpen_data()
@@ -311,7 +311,7 @@ void TestStartup::applicationOpen_data()
     QTest::newRow("invalid JSON") << true << QByteArray("{\"VTid\": 2,") << none;
     QTest::newRow("JSON array") << true << QByteArray("[\"VTid\", \"2\"]") << none;
 
-    const QVariantMap complete{
+    const QVariantMap complete {
         {QStringLiteral("chrWorksIP"), QStringLiteral("127.0.0.21")},
         {QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.22")},
         {QStringLiteral("motion1Name"), QStringLiteral("lower third")},
@@ -353,7 +353,7 @@ void TestStartup::applicationOpen()
         QCOMPARE(readAll(prefsFile()), content);
     // A key the loaded file lacks reads as its fallback, not as the first-start default.
     QCOMPARE(ModernPreferences::Preferences[QStringLiteral("IPAddr")].toString(),
-             expected.value(QStringLiteral("IPAddr"), QString()).toString());
+        expected.value(QStringLiteral("IPAddr"), QString()).toString());
 }
 
 void TestStartup::openMainWindow_data()
@@ -401,18 +401,16 @@ void TestStartup::openMainWindow()
     QVERIFY2(log.endsWith("\t**********\tTrigger Control Opened on VT 1\r\n"), log.constData());
     QCOMPARE(log.count('\n'), 1);
     QCOMPARE(window->Log->count(), 1);
-    QVERIFY(window->Log->item(0)->text().endsWith(QStringLiteral(" : Logged Trigger Control Opened to ")
-                                                  + defaultLogFolder() + files.constFirst()));
+    QVERIFY(window->Log->item(0)->text().endsWith(
+        QStringLiteral(" : Logged Trigger Control Opened to ") + defaultLogFolder() + files.constFirst()));
 }
 
 void TestStartup::openWithFileValues()
 {
     const QString logFolder = home() + QStringLiteral("/ota logs/");
     QVERIFY(QDir().mkpath(logFolder));
-    writePreferences(QJsonDocument(QJsonObject{{QStringLiteral("VTid"), 3},
-                                               {QStringLiteral("LogPath"), logFolder},
-                                               {QStringLiteral("tslPlay"), true},
-                                               {QStringLiteral("tslEnable"), false}})
+    writePreferences(QJsonDocument(QJsonObject {{QStringLiteral("VTid"), 3}, {QStringLiteral("LogPath"), logFolder},
+                                       {QStringLiteral("tslPlay"), true}, {QStringLiteral("tslEnable"), false}})
                          .toJson());
     m_app->Event_Open();
     Window1 *window = Window1::instance();
@@ -432,7 +430,7 @@ void TestStartup::peerPortInUse()
 {
     QUdpSocket squatter;
     QVERIFY2(squatter.bind(QHostAddress::AnyIPv4, 8083, QAbstractSocket::DontShareAddress),
-             qPrintable(squatter.errorString()));
+        qPrintable(squatter.errorString()));
     QVERIFY(QDir().mkpath(defaultLogFolder()));
     m_app->Event_Open();
 
@@ -455,16 +453,17 @@ void TestStartup::failingMulticastJoin()
         QSKIP("unshare is not installed");
     const QString logFolder = home() + QStringLiteral("/logs/");
     QVERIFY(QDir().mkpath(logFolder));
-    writePreferences(QJsonDocument(QJsonObject{{QStringLiteral("VTid"), QStringLiteral("7")},
-                                               {QStringLiteral("LogPath"), logFolder},
-                                               {QStringLiteral("tslPlay"), true}})
-                         .toJson());
+    writePreferences(QJsonDocument(
+        QJsonObject {{QStringLiteral("VTid"), QStringLiteral("7")}, {QStringLiteral("LogPath"), logFolder},
+            {QStringLiteral("tslPlay"),
+                true}}).toJson());
 
     // A fresh namespace: loopback up, no route for multicast.
     QProcess probe;
-    probe.start(unshare, {QStringLiteral("--net"), QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
-                          QStringLiteral("ip link set lo up 2>/dev/null; exec \"$0\" \"$1\""),
-                          QCoreApplication::applicationFilePath(), QString::fromLatin1(failingJoinProbeArgument)});
+    probe.start(unshare,
+        {QStringLiteral("--net"), QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
+            QStringLiteral("ip link set lo up 2>/dev/null; exec \"$0\" \"$1\""),
+            QCoreApplication::applicationFilePath(), QString::fromLatin1(failingJoinProbeArgument)});
     QVERIFY(probe.waitForFinished(30000));
     const QByteArray output = probe.readAllStandardOutput();
     const QByteArray errors = probe.readAllStandardError();
@@ -506,7 +505,7 @@ void TestStartup::errorEscapingOpenIsReported()
     QVERIFY(window);
     QCOMPARE(m_reports.size(), 1);
     QVERIFY2(m_reports.constFirst().startsWith(QStringLiteral("Window1.Open: NilObjectException: ")),
-             qPrintable(m_reports.constFirst()));
+        qPrintable(m_reports.constFirst()));
     m_reports.clear();
 
     // The error ended the Open event where it arose, and the program goes on.
@@ -604,13 +603,15 @@ void TestStartup::dailyLogLine_data()
     QTest::newRow("no VTid key") << QStringLiteral("Mark") << QVariant() << QByteArray("Mark on VT ");
     QTest::newRow("numeric VTid") << QStringLiteral("Mark") << QVariant(12) << QByteArray("Mark on VT 12");
     QTest::newRow("non-ASCII") << QStringLiteral("Señal ✓") << QVariant(QStringLiteral("2"))
-                               << QByteArray("Se\xC3\xB1" "al \xE2\x9C\x93 on VT 2");
+                               << QByteArray("Se\xC3\xB1"
+                                             "al \xE2\x9C\x93 on VT 2");
     // One event stays one line.
     QTest::newRow("CR LF in message") << QStringLiteral("first\r\nsecond") << QVariant(QStringLiteral("1"))
                                       << QByteArray("first\\r\\nsecond on VT 1");
-    QTest::newRow("tab and bell in message") << QStringLiteral("a\tb\x07") << QVariant(QStringLiteral("1"))
-                                             << QByteArray("a\\tb\\x07 on VT 1");
-    QTest::newRow("line feed in VTid") << QStringLiteral("Mark") << QVariant(QStringLiteral("1\n")) << QByteArray("Mark on VT 1\\n");
+    QTest::newRow("tab and bell in message")
+        << QStringLiteral("a\tb\x07") << QVariant(QStringLiteral("1")) << QByteArray("a\\tb\\x07 on VT 1");
+    QTest::newRow("line feed in VTid") << QStringLiteral("Mark") << QVariant(QStringLiteral("1\n"))
+                                       << QByteArray("Mark on VT 1\\n");
 }
 
 void TestStartup::dailyLogLine()
@@ -631,11 +632,13 @@ void TestStartup::dailyLogLine()
     window->controller()->LogToOTA(msg);
 
     const QString path = folder + QStringLiteral("OnTheAirVideo Log 2024-03-05.txt");
-    const QByteArray expected = "\t2024-03-05\t" + longTime(m_now).toUtf8() + "\tTuesday\t**********\t" + lastField + "\r\n";
+    const QByteArray expected
+        = "\t2024-03-05\t" + longTime(m_now).toUtf8() + "\tTuesday\t**********\t" + lastField + "\r\n";
     QCOMPARE(readAll(path), expected);
     QCOMPARE(dailyLogFiles(folder).size(), 1);
     QCOMPARE(window->Log->count(), 1);
-    QCOMPARE(window->Log->item(0)->text(), longTime(m_now) + QStringLiteral(" : Logged ") + msg + QStringLiteral(" to ") + path);
+    QCOMPARE(window->Log->item(0)->text(),
+        longTime(m_now) + QStringLiteral(" : Logged ") + msg + QStringLiteral(" to ") + path);
 }
 
 void TestStartup::dailyLogAcrossMidnight()
@@ -653,14 +656,15 @@ void TestStartup::dailyLogAcrossMidnight()
     window->controller()->LogToOTA(QStringLiteral("After"));
     window->controller()->LogToOTA(QStringLiteral("After again"));
 
-    QCOMPARE(dailyLogFiles(folder), QStringList({QStringLiteral("OnTheAirVideo Log 2023-12-31.txt"),
-                                                 QStringLiteral("OnTheAirVideo Log 2024-01-01.txt")}));
+    QCOMPARE(dailyLogFiles(folder),
+        QStringList(
+            {QStringLiteral("OnTheAirVideo Log 2023-12-31.txt"), QStringLiteral("OnTheAirVideo Log 2024-01-01.txt")}));
     QCOMPARE(readAll(folder + QStringLiteral("OnTheAirVideo Log 2023-12-31.txt")),
-             "\t2023-12-31\t" + longTime(before).toUtf8() + "\tSunday\t**********\tBefore on VT 1\r\n");
+        "\t2023-12-31\t" + longTime(before).toUtf8() + "\tSunday\t**********\tBefore on VT 1\r\n");
     const QByteArray newDay = "\t2024-01-01\t" + longTime(after).toUtf8() + "\tMonday\t**********\t";
     // The existing file keeps its line and gains the next at the end.
     QCOMPARE(readAll(folder + QStringLiteral("OnTheAirVideo Log 2024-01-01.txt")),
-             newDay + "After on VT 1\r\n" + newDay + "After again on VT 1\r\n");
+        newDay + "After on VT 1\r\n" + newDay + "After again on VT 1\r\n");
     QCOMPARE(window->Log->count(), 3);
 }
 
@@ -670,11 +674,11 @@ void TestStartup::logFolderText_data()
     // Relative to the test's HOME; empty when nothing may be written anywhere.
     QTest::addColumn<QString>("expectedFile");
 
-    QTest::newRow("folder with separator") << QStringLiteral("<home>/logs/")
-                                           << QStringLiteral("logs/OnTheAirVideo Log 2024-03-05.txt");
+    QTest::newRow("folder with separator")
+        << QStringLiteral("<home>/logs/") << QStringLiteral("logs/OnTheAirVideo Log 2024-03-05.txt");
     // No separator is added: the name is glued to the folder's and the file lands beside it.
-    QTest::newRow("no trailing separator") << QStringLiteral("<home>/logs")
-                                           << QStringLiteral("logsOnTheAirVideo Log 2024-03-05.txt");
+    QTest::newRow("no trailing separator")
+        << QStringLiteral("<home>/logs") << QStringLiteral("logsOnTheAirVideo Log 2024-03-05.txt");
     QTest::newRow("empty folder text") << QString() << QString();
     QTest::newRow("relative folder text") << QStringLiteral("logs/") << QString();
     QTest::newRow("missing folder") << QStringLiteral("<home>/no such folder/") << QString();

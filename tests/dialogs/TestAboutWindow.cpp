@@ -2,10 +2,10 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The About window, the About command and the shared Close item, on an offscreen main screen
 // of a known size (1440 x 900 unless a child run asks for another).
-#include "gui/windows/About.h"
-#include "gui/app/Brenvale.h"
-#include "gui/windows/MainMenuBar.h"
 #include "core/prefs/ModernPreferences.h"
+#include "gui/app/Brenvale.h"
+#include "gui/windows/About.h"
+#include "gui/windows/MainMenuBar.h"
 #include "gui/windows/PrefsWindow.h"
 
 #include <QAction>
@@ -43,12 +43,10 @@ bool configureScreen(const QTemporaryDir &dir, const QByteArray &size)
     const QList<QByteArray> parts = size.split('x');
     if (parts.size() != 2)
         return false;
-    const QJsonObject screen{{QStringLiteral("name"), QStringLiteral("main")},
-                             {QStringLiteral("x"), 0},
-                             {QStringLiteral("y"), 0},
-                             {QStringLiteral("width"), parts.at(0).toInt()},
-                             {QStringLiteral("height"), parts.at(1).toInt()}};
-    const QJsonObject config{{QStringLiteral("screens"), QJsonArray{screen}}};
+    const QJsonObject screen {{QStringLiteral("name"), QStringLiteral("main")}, {QStringLiteral("x"), 0},
+        {QStringLiteral("y"), 0}, {QStringLiteral("width"), parts.at(0).toInt()},
+        {QStringLiteral("height"), parts.at(1).toInt()}};
+    const QJsonObject config {{QStringLiteral("screens"), QJsonArray {screen}}};
     const QString path = dir.filePath(QStringLiteral("screen.json"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -2,22 +2,22 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The preferences window with the main window open: filling from the store, the three ways of
 // closing it, "Update IP" with a relay box on a second host, and "Open in Finder".
-#include "gui/app/Brenvale.h"
-#include "core/platform/Services.h"
 #include "core/platform/ErrorReport.h"
-#include "support/gui/LogWatch.h"
-#include "gui/windows/MainMenuBar.h"
-#include "core/prefs/ModernPreferences.h"
-#include "gui/framework/MsgBox.h"
-#include "support/PeerNamespace.h"
-#include "gui/windows/PrefsWindow.h"
-#include "core/trigger/RelayCommand.h"
-#include "support/SimulatorOutput.h"
-#include "core/platform/UserFolders.h"
-#include "support/ChildProcess.h"
+#include "core/platform/Services.h"
 #include "core/platform/UDPSocket.h"
+#include "core/platform/UserFolders.h"
+#include "core/prefs/ModernPreferences.h"
+#include "core/trigger/RelayCommand.h"
 #include "core/trigger/TriggerController.h"
+#include "gui/app/Brenvale.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/MainMenuBar.h"
+#include "gui/windows/PrefsWindow.h"
 #include "gui/windows/Window1.h"
+#include "support/ChildProcess.h"
+#include "support/PeerNamespace.h"
+#include "support/SimulatorOutput.h"
+#include "support/gui/LogWatch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,9 +49,12 @@ struct FieldKey
     QLineEdit *PrefsWindow::*field;
 };
 const FieldKey kFields[] = {
-    {"chrWorksIP", &PrefsWindow::chrWorksIP},   {"chrWorksIPBup", &PrefsWindow::chrWorksIPBup},
-    {"motion1Name", &PrefsWindow::motion1Name}, {"motion2Name", &PrefsWindow::motion2Name},
-    {"IPAddr", &PrefsWindow::AddressField},     {"LogPath", &PrefsWindow::prefLogPath},
+    {"chrWorksIP", &PrefsWindow::chrWorksIP},
+    {"chrWorksIPBup", &PrefsWindow::chrWorksIPBup},
+    {"motion1Name", &PrefsWindow::motion1Name},
+    {"motion2Name", &PrefsWindow::motion2Name},
+    {"IPAddr", &PrefsWindow::AddressField},
+    {"LogPath", &PrefsWindow::prefLogPath},
     {"VTid", &PrefsWindow::VTid},
 };
 
@@ -207,12 +210,10 @@ void TestPrefsWindow::cleanupTestCase()
 QVariantMap TestPrefsWindow::defaultStore() const
 {
     return {{QStringLiteral("chrWorksIP"), QStringLiteral("127.0.0.21")},
-            {QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.22")},
-            {QStringLiteral("motion1Name"), QStringLiteral("Lower Third")},
-            {QStringLiteral("motion2Name"), QStringLiteral("Bug")},
-            {QStringLiteral("IPAddr"), relayAddress()},
-            {QStringLiteral("LogPath"), m_storedLog},
-            {QStringLiteral("VTid"), QStringLiteral("3")}};
+        {QStringLiteral("chrWorksIPBup"), QStringLiteral("127.0.0.22")},
+        {QStringLiteral("motion1Name"), QStringLiteral("Lower Third")},
+        {QStringLiteral("motion2Name"), QStringLiteral("Bug")}, {QStringLiteral("IPAddr"), relayAddress()},
+        {QStringLiteral("LogPath"), m_storedLog}, {QStringLiteral("VTid"), QStringLiteral("3")}};
 }
 
 void TestPrefsWindow::loadStore(const QVariantMap &values)
@@ -381,11 +382,10 @@ void TestPrefsWindow::closingStoresAndRefreshes_data()
     QTest::addColumn<QStringList>("typed"); // in the order of kFields
 
     const QStringList plain = {QStringLiteral("127.0.0.31"), QStringLiteral("127.0.0.32"), QStringLiteral("Motion A"),
-                               QStringLiteral("Motion B"), QStringLiteral("127.0.0.33"), QStringLiteral("{other/}"),
-                               QStringLiteral("9")};
+        QStringLiteral("Motion B"), QStringLiteral("127.0.0.33"), QStringLiteral("{other/}"), QStringLiteral("9")};
     // Cleared fields, kept spaces, non-ASCII and a log folder without its final "/".
     const QStringList raw = {QString(), QStringLiteral(" 127.0.0.34 "), QString(), QStringLiteral("Zw\u00f6lf \u2192"),
-                             QStringLiteral("127.0.0.35"), QStringLiteral("{other}"), QString()};
+        QStringLiteral("127.0.0.35"), QStringLiteral("{other}"), QString()};
     QTest::newRow("close button") << int(CloseButton) << plain;
     QTest::newRow("File > Close") << int(FileCloseItem) << plain;
     QTest::newRow("Update IP") << int(UpdateIP) << plain;
@@ -429,7 +429,7 @@ void TestPrefsWindow::closingStoresAndRefreshes()
     QCOMPARE(m_main->currAddress->text(), typed.at(0));
     QCOMPARE(m_main->controller()->logPath, typed.at(5));
 
-    const QStringList expectedBoxes = way == UpdateIP ? QStringList{kQuestion} : QStringList();
+    const QStringList expectedBoxes = way == UpdateIP ? QStringList {kQuestion} : QStringList();
     QStringList boxes;
     for (const MsgBox::Request &box : std::as_const(m_boxes))
         boxes.append(box.text);
@@ -460,7 +460,7 @@ void TestPrefsWindow::failedSaveShownOncePerClose()
     QStringList boxes;
     for (const MsgBox::Request &box : std::as_const(m_boxes))
         boxes.append(box.text);
-    QCOMPARE(boxes, way == UpdateIP ? (QStringList{kQuestion, kSaveFailed}) : QStringList{kSaveFailed});
+    QCOMPARE(boxes, way == UpdateIP ? (QStringList {kQuestion, kSaveFailed}) : QStringList {kSaveFailed});
     QVERIFY(!m_boxes.last().question);
 
     // The rest of the close goes on: the values stay in memory and reach the main window.
@@ -520,7 +520,7 @@ void TestPrefsWindow::updateIpWhileDisabled()
     window->updateIPButton->click();
 
     QCOMPARE(m_boxes.size(), 1);
-    QCOMPARE(log.added(), QStringList{QStringLiteral("Trigger Disabled!")});
+    QCOMPARE(log.added(), QStringList {QStringLiteral("Trigger Disabled!")});
     QCOMPARE(PrefsWindow::openInstance(), window);
     QVERIFY(window->isVisible());
     QCOMPARE(window->VTid->text(), QStringLiteral("66"));
@@ -561,7 +561,7 @@ void TestPrefsWindow::updateIpWhileEnabledSendsNewAddress()
 
     window->updateIPButton->click();
 
-    QCOMPARE(log.added(), QStringList{QStringLiteral("New IP address sent to relay box")});
+    QCOMPARE(log.added(), QStringList {QStringLiteral("New IP address sent to relay box")});
     QVERIFY(!PrefsWindow::openInstance());
     QVERIFY(!FileClose()->isVisible());
     QCOMPARE(ModernPreferences::Preferences[QStringLiteral("IPAddr")].toString(), m_peer.unusedAddress());
@@ -600,7 +600,8 @@ void TestPrefsWindow::openInFinderUsesFieldText()
     // The typed folder, not the stored one, and the store untouched until the close.
     QCOMPARE(m_opened.urls.size(), 1);
     QVERIFY(m_opened.urls.first().isLocalFile());
-    QCOMPARE(QFileInfo(m_opened.urls.first().toLocalFile()).canonicalFilePath(), QFileInfo(m_otherLog).canonicalFilePath());
+    QCOMPARE(
+        QFileInfo(m_opened.urls.first().toLocalFile()).canonicalFilePath(), QFileInfo(m_otherLog).canonicalFilePath());
     QCOMPARE(ModernPreferences::Preferences[QStringLiteral("LogPath")].toString(), m_storedLog);
     QCOMPARE(window->prefLogPath->text(), typed);
     QCOMPARE(PrefsWindow::openInstance(), window);
@@ -625,7 +626,7 @@ void TestPrefsWindow::openInFinderUnopenableIsReported()
     QCOMPARE(m_opened.urls.size(), 0);
     QCOMPARE(m_reports.size(), 1);
     QVERIFY2(m_reports.first().startsWith(QLatin1String("PrefsWindow.PushButton2_Action: IOException: ")),
-             qPrintable(m_reports.first()));
+        qPrintable(m_reports.first()));
     m_reports.clear();
     QCOMPARE(PrefsWindow::openInstance(), window);
     QVERIFY(window->isVisible());

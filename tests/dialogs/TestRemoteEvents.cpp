@@ -2,19 +2,19 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // Remote-control events reaching the application object, with the main window open on the
 // program's own ports and a relay box and a graphics server on a second host.
-#include "gui/app/Brenvale.h"
-#include "core/platform/Services.h"
-#include "core/trigger/DailyLogFile.h"
 #include "core/platform/ErrorReport.h"
-#include "support/gui/LogWatch.h"
-#include "core/prefs/ModernPreferences.h"
-#include "support/PeerNamespace.h"
-#include "core/trigger/RelayCommand.h"
-#include "support/SimulatorOutput.h"
-#include "support/ChildProcess.h"
+#include "core/platform/Services.h"
 #include "core/platform/UDPSocket.h"
+#include "core/prefs/ModernPreferences.h"
+#include "core/trigger/DailyLogFile.h"
+#include "core/trigger/RelayCommand.h"
 #include "core/trigger/TriggerController.h"
+#include "gui/app/Brenvale.h"
 #include "gui/windows/Window1.h"
+#include "support/ChildProcess.h"
+#include "support/PeerNamespace.h"
+#include "support/SimulatorOutput.h"
+#include "support/gui/LogWatch.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -178,8 +178,9 @@ void TestRemoteEvents::keyEventWhileDisabled()
 
     // Handled all the same: the senders refuse on their own, after the event's row, graphics first.
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), true);
-    QCOMPARE(log.added(), (QStringList{logLine, QStringLiteral("CHRW1 command not sent"),
-                                       QStringLiteral("CHRW2 command not sent"), QStringLiteral("Trigger Disabled!")}));
+    QCOMPARE(log.added(),
+        (QStringList {logLine, QStringLiteral("CHRW1 command not sent"), QStringLiteral("CHRW2 command not sent"),
+            QStringLiteral("Trigger Disabled!")}));
     QCOMPARE(fileBytes(dailyLogPath()), dailyBefore);
     expectNothingSentSince(relayMark, graphicsMark);
 }
@@ -211,8 +212,9 @@ void TestRemoteEvents::keyEventWhileEnabled()
 
     // The event's row, then the graphics command (its skipped main server leaves the only row
     // it writes), then the relay command with its daily log line.
-    QCOMPARE(log.added(), (QStringList{logLine, QStringLiteral("CHRW1 command not sent"), sentRow,
-                                       QStringLiteral("Logged ") + dailyText + QStringLiteral(" to ") + dailyLogPath()}));
+    QCOMPARE(log.added(),
+        (QStringList {logLine, QStringLiteral("CHRW1 command not sent"), sentRow,
+            QStringLiteral("Logged ") + dailyText + QStringLiteral(" to ") + dailyLogPath()}));
     QCOMPARE(fileBytes(dailyLogPath()), dailyBefore + DailyLogFile(kNow).line(dailyText, kVtId));
 
     QTRY_COMPARE_WITH_TIMEOUT(relayCommands(m_relay->linesSince(relayMark)).size(), 1, 5000);
@@ -228,7 +230,7 @@ void TestRemoteEvents::keyEventWhileEnabled()
     QCOMPARE(request.headers.value(QLatin1String("content-type")).toString(), QStringLiteral("application/json"));
     const QJsonObject body = QJsonDocument::fromJson(request.body).object();
     QCOMPARE(body.value(QLatin1String("action")).toString(), action);
-    QCOMPARE(body.value(QLatin1String("motions")).toArray(), QJsonArray{motion});
+    QCOMPARE(body.value(QLatin1String("motions")).toArray(), QJsonArray {motion});
     QCOMPARE(body.value(QLatin1String("channel")).toString(), QStringLiteral("live1"));
 }
 
@@ -282,7 +284,7 @@ void TestRemoteEvents::malformedIdLoggedAndDeclined()
     LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), false);
-    QCOMPARE(log.added(), QStringList{QStringLiteral("Error Malformed Applescript!")});
+    QCOMPARE(log.added(), QStringList {QStringLiteral("Error Malformed Applescript!")});
     QCOMPARE(fileBytes(dailyLogPath()), dailyBefore);
     expectNothingSentSince(relayMark, graphicsMark);
 }
@@ -303,10 +305,9 @@ void TestRemoteEvents::eventWithoutMainWindowOpensOne()
     QStringList all;
     for (int i = fresh->Log->count() - 1; i >= 0; --i)
         all.append(LogWatch::textOf(fresh->Log->item(i)->text(), kNow));
-    QCOMPARE(all.mid(all.size() - 4), (QStringList{QStringLiteral("Rx AppleScript : Key 1 Off"),
-                                                    QStringLiteral("CHRW1 command not sent"),
-                                                    QStringLiteral("CHRW2 command not sent"),
-                                                    QStringLiteral("Trigger Disabled!")}));
+    QCOMPARE(all.mid(all.size() - 4),
+        (QStringList {QStringLiteral("Rx AppleScript : Key 1 Off"), QStringLiteral("CHRW1 command not sent"),
+            QStringLiteral("CHRW2 command not sent"), QStringLiteral("Trigger Disabled!")}));
     QCOMPARE(all.size(), 5);
     QCOMPARE(all.first(), QStringLiteral("Logged Trigger Control Opened to ") + dailyLogPath());
 }
@@ -332,7 +333,7 @@ void TestRemoteEvents::expectNothingSentSince(qsizetype relayMark, qsizetype gra
     const auto requests = graphicsRequests(m_graphics->linesSince(graphicsMark));
     QCOMPARE(requests.size(), 1);
     QCOMPARE(QJsonDocument::fromJson(requests.first().body).object().value(QLatin1String("action")).toString(),
-             QStringLiteral("finish_motions"));
+        QStringLiteral("finish_motions"));
 }
 
 QTEST_MAIN(TestRemoteEvents)

@@ -5,11 +5,11 @@
 // full, its preferences folder taken away while it runs, SIGTERM (or a kill) while it saves,
 // a start-up box nobody answers, and a second instance on its host. Each time the program must
 // keep running, keep every setting and every daily log line it wrote whole, and end in order.
-#include "support/HostNamespaces.h"
+#include "core/groupmsg/EasyUDPSocket.h"
 #include "support/ChildProcess.h"
 #include "support/Command.h"
 #include "support/E2eProgram.h"
-#include "core/groupmsg/EasyUDPSocket.h"
+#include "support/HostNamespaces.h"
 #include "support/TestFiles.h"
 
 #include <QCoreApplication>
@@ -77,7 +77,7 @@ int sendDatagrams(const QString &address, const QString &fileName)
         const QByteArray data = space < 0 ? QByteArray() : QByteArray::fromHex(line.mid(space + 1));
         if (socket.writeDatagram(data, to, port) != data.size()) {
             fprintf(stderr, "send of %lld bytes to port %u failed: %s\n", static_cast<long long>(data.size()), port,
-                    qPrintable(socket.errorString()));
+                qPrintable(socket.errorString()));
             return 1;
         }
         ++sent;
@@ -90,9 +90,9 @@ int sendDatagrams(const QString &address, const QString &fileName)
 // TAB date TAB time TAB weekday TAB ********** TAB message CR LF
 const QRegularExpression &lineForm()
 {
-    static const QRegularExpression form(QStringLiteral(
-        "^\\t\\d{4}-\\d{2}-\\d{2}\\t[^\\t]+\\t(Monday|Tuesday|Wednesday|Thursday|Friday|Saturday|Sunday)"
-        "\\t\\*{10}\\t([^\\t\\r\\n]*)\\r$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\t\\d{4}-\\d{2}-\\d{2}\\t[^\\t]+\\t(Monday|Tuesday|Wednesday|Thursday|Friday|Saturday|Sunday)"
+                       "\\t\\*{10}\\t([^\\t\\r\\n]*)\\r$"));
     return form;
 }
 
@@ -177,10 +177,10 @@ private Q_SLOTS:
     void cleanupTestCase();
 
 private:
-    ChildProcess *startIn(const QString &name, const QString &host, const QString &program, const QStringList &arguments,
-                        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
-    ChildProcess *startSimulator(const QString &name, const QString &host, const QString &tool,
-                               const QStringList &arguments = {});
+    ChildProcess *startIn(const QString &name, const QString &host, const QString &program,
+        const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+    ChildProcess *startSimulator(
+        const QString &name, const QString &host, const QString &tool, const QStringList &arguments = {});
     E2eProgram *prepareProgram(const QVariantMap &preferences);
     QVariantMap basePreferences(bool tallyEnable) const;
     // Starts the program in the program host and waits for its opening line.
@@ -212,7 +212,7 @@ void TestFaults::initTestCase()
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
     QVERIFY2(QFileInfo(E2eProgram::builtBundle() + QStringLiteral("/Contents/MacOS/Brenvale")).isExecutable(),
-             qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
+        qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
     QVERIFY(m_scratch.isValid());
     m_net = std::make_unique<HostNamespaces>(QStringLiteral("ft"), Subnet);
     QVERIFY2(m_net->create({programHost, simulatorHost, otherHost}), qPrintable(m_net->errorString()));
@@ -223,8 +223,8 @@ void TestFaults::initTestCase()
         const QString address = QStringLiteral("unix:path=") + m_scratch.path() + QStringLiteral("/bus");
         m_bus = std::make_unique<ChildProcess>(QStringLiteral("dbus-daemon"));
         if (m_bus->start(QString(), QStringLiteral("dbus-daemon"),
-                         {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                          QStringLiteral("--print-address=1"), QStringLiteral("--address=") + address})
+                {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                    QStringLiteral("--print-address=1"), QStringLiteral("--address=") + address})
             && m_bus->waitFor(QStringLiteral("unix:path="), 1, WaitMs))
             m_busAddress = address;
     }
@@ -246,7 +246,7 @@ void TestFaults::cleanupTestCase()
 }
 
 ChildProcess *TestFaults::startIn(const QString &name, const QString &host, const QString &program,
-                                const QStringList &arguments, const QProcessEnvironment &env)
+    const QStringList &arguments, const QProcessEnvironment &env)
 {
     auto process = std::make_unique<ChildProcess>(name);
     if (!process->start(host.isEmpty() ? QString() : m_net->namespaceOf(host), program, arguments, env))
@@ -255,12 +255,12 @@ ChildProcess *TestFaults::startIn(const QString &name, const QString &host, cons
     return m_processes.back().get();
 }
 
-ChildProcess *TestFaults::startSimulator(const QString &name, const QString &host, const QString &tool,
-                                       const QStringList &arguments)
+ChildProcess *TestFaults::startSimulator(
+    const QString &name, const QString &host, const QString &tool, const QStringList &arguments)
 {
     // The deadline is a backstop should this test itself die without cleaning up.
     ChildProcess *process = startIn(name, host, E2eProgram::tool(tool),
-                                  QStringList(arguments) << QStringLiteral("--quit-after") << QStringLiteral("120"));
+        QStringList(arguments) << QStringLiteral("--quit-after") << QStringLiteral("120"));
     if (!process || !process->waitForError(QStringLiteral("listening on"), 1, WaitMs))
         return nullptr;
     return process;
@@ -294,12 +294,12 @@ E2eProgram *TestFaults::prepareProgram(const QVariantMap &preferences)
 ChildProcess *TestFaults::startProgram(const E2eProgram &program, const QString &busAddress)
 {
     const qsizetype before = program.dailyLogCount(opened);
-    ChildProcess *process = startIn(QStringLiteral("Brenvale"), programHost, program.executable(), {},
-                                  program.environment(busAddress));
+    ChildProcess *process
+        = startIn(QStringLiteral("Brenvale"), programHost, program.executable(), {}, program.environment(busAddress));
     if (!process)
         return nullptr;
-    const bool ready = QTest::qWaitFor(
-        [&] { return program.dailyLogCount(opened) > before || !process->isRunning(); }, 15000);
+    const bool ready
+        = QTest::qWaitFor([&] { return program.dailyLogCount(opened) > before || !process->isRunning(); }, 15000);
     if (!ready || !process->isRunning()) {
         qWarning("%s", qPrintable(process->tail()));
         return nullptr;
@@ -313,17 +313,17 @@ ChildProcess *TestFaults::startProgramOnTmpfs(const E2eProgram &program, const Q
     // and a SIGTERM reaches it. The mount goes with the namespace when the program ends.
     const QString script = QStringLiteral("mount -t tmpfs -o \"$1\" brvlog \"$2\" && exec ip netns exec \"$3\" \"$4\"");
     return startIn(QStringLiteral("Brenvale"), QString(), QStringLiteral("unshare"),
-                   {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                    QStringLiteral("sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), options,
-                    program.logFolder(), m_net->namespaceOf(programHost), program.executable()},
-                   program.environment());
+        {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("sh"),
+            QStringLiteral("-c"), script, QStringLiteral("sh"), options, program.logFolder(),
+            m_net->namespaceOf(programHost), program.executable()},
+        program.environment());
 }
 
 qint64 TestFaults::programPid() const
 {
     QString out;
     if (!Command::run(QStringLiteral("ip"),
-                         {QStringLiteral("netns"), QStringLiteral("pids"), m_net->namespaceOf(programHost)}, &out))
+            {QStringLiteral("netns"), QStringLiteral("pids"), m_net->namespaceOf(programHost)}, &out))
         return 0;
     const QStringList pids = out.split(u'\n', Qt::SkipEmptyParts);
     return pids.size() == 1 ? pids.constFirst().trimmed().toLongLong() : 0;
@@ -337,9 +337,10 @@ bool TestFaults::waitForBus(const ChildProcess &brenvale)
         [&] {
             QProcess probe;
             probe.setProcessEnvironment(env);
-            probe.start(QStringLiteral("gdbus"), {QStringLiteral("introspect"), QStringLiteral("--session"),
-                                                  QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"),
-                                                  QStringLiteral("--object-path"), QStringLiteral("/Control")});
+            probe.start(QStringLiteral("gdbus"),
+                {QStringLiteral("introspect"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                    QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
+                    QStringLiteral("/Control")});
             return probe.waitForFinished(5000) && probe.exitCode() == 0;
         },
         WaitMs);
@@ -356,10 +357,10 @@ QString TestFaults::press(const QString &eventID)
     gdbus.setProcessEnvironment(env);
     gdbus.setProcessChannelMode(QProcess::MergedChannels);
     gdbus.start(QStringLiteral("gdbus"),
-                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--timeout"), QStringLiteral("10"),
-                 QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-                 QStringLiteral("/Control"), QStringLiteral("--method"), QStringLiteral("org.brenvale.Control.HandleEvent"),
-                 QStringLiteral("Bvrq"), eventID});
+        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--timeout"), QStringLiteral("10"),
+            QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
+            QStringLiteral("/Control"), QStringLiteral("--method"), QStringLiteral("org.brenvale.Control.HandleEvent"),
+            QStringLiteral("Bvrq"), eventID});
     if (!gdbus.waitForFinished(15000)) {
         gdbus.kill();
         gdbus.waitForFinished(3000);
@@ -372,12 +373,10 @@ void TestFaults::sendTally(const QStringList &arguments)
 {
     QString out;
     const bool sent = Command::run(QStringLiteral("ip"),
-                                      QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
-                                                  m_net->namespaceOf(simulatorHost),
-                                                  E2eProgram::tool(QStringLiteral("brenvale-tsl-source")),
-                                                  QStringLiteral("--to"), address(programHost)}
-                                          + arguments,
-                                      &out, 30000);
+        QStringList {QStringLiteral("netns"), QStringLiteral("exec"), m_net->namespaceOf(simulatorHost),
+            E2eProgram::tool(QStringLiteral("brenvale-tsl-source")), QStringLiteral("--to"), address(programHost)}
+            + arguments,
+        &out, 30000);
     QVERIFY2(sent && out.contains(QStringLiteral("sent 1 to ")), qPrintable(out.left(2000)));
 }
 
@@ -390,10 +389,10 @@ void TestFaults::sendDatagrams(const QString &from, const QList<Datagram> &datag
     list.close();
     QString out;
     const bool sent = Command::run(QStringLiteral("ip"),
-                                      {QStringLiteral("netns"), QStringLiteral("exec"), m_net->namespaceOf(from),
-                                       QCoreApplication::applicationFilePath(), QString::fromLatin1(sendArgument),
-                                       address(programHost), list.fileName()},
-                                      &out, 30000);
+        {QStringLiteral("netns"), QStringLiteral("exec"), m_net->namespaceOf(from),
+            QCoreApplication::applicationFilePath(), QString::fromLatin1(sendArgument), address(programHost),
+            list.fileName()},
+        &out, 30000);
     QVERIFY2(sent && out.contains(QStringLiteral("sent %1").arg(datagrams.size())), qPrintable(out));
 }
 
@@ -407,9 +406,10 @@ void TestFaults::graphicsServersFailing()
     if (m_busAddress.isEmpty())
         QSKIP("no dbus-daemon and gdbus to press keys from outside");
     // The main server's host listens on nothing (refused), the backup server never answers.
-    ChildProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
+    ChildProcess *relayBox
+        = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
     ChildProcess *stalling = startSimulator(QStringLiteral("stalling server"), otherHost,
-                                          QStringLiteral("brenvale-graphics-server"), {QStringLiteral("--stall")});
+        QStringLiteral("brenvale-graphics-server"), {QStringLiteral("--stall")});
     QVERIFY(relayBox && stalling);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -429,8 +429,7 @@ void TestFaults::graphicsServersFailing()
 
     // A server answering 500 on the main host now; the stalled request is still open.
     ChildProcess *failing = startSimulator(QStringLiteral("server answering 500"), simulatorHost,
-                                         QStringLiteral("brenvale-graphics-server"), {QStringLiteral("--status"),
-                                                                                      QStringLiteral("500")});
+        QStringLiteral("brenvale-graphics-server"), {QStringLiteral("--status"), QStringLiteral("500")});
     QVERIFY(failing);
     QCOMPARE(press(QStringLiteral("Rel1")), QStringLiteral("(true,)"));
     QVERIFY2(relayBox->waitFor(QStringLiteral("\"cmdkey1\\n\""), 1, WaitMs), qPrintable(relayBox->tail()));
@@ -464,18 +463,19 @@ void TestFaults::relayBoxGone()
     sendTally({QStringLiteral("--tally"), QStringLiteral("red")});
     QTRY_COMPARE_WITH_TIMEOUT(program->dailyLogCount(tallyRed), 1, WaitMs);
 
-    const QStringList keys = {QStringLiteral("Rel0"), QStringLiteral("Rel1"), QStringLiteral("Rel2"),
-                              QStringLiteral("Rel3")};
+    const QStringList keys
+        = {QStringLiteral("Rel0"), QStringLiteral("Rel1"), QStringLiteral("Rel2"), QStringLiteral("Rel3")};
     for (const QString &key : keys)
         QCOMPARE(press(key), QStringLiteral("(true,)"));
     for (const QString &line : {QStringLiteral("Key 1 On on VT 1"), QStringLiteral("Key 1 Off on VT 1"),
-                                QStringLiteral("Key 2 On on VT 1"), QStringLiteral("Key 2 Off on VT 1")})
+             QStringLiteral("Key 2 On on VT 1"), QStringLiteral("Key 2 Off on VT 1")})
         QTRY_COMPARE_WITH_TIMEOUT(program->dailyLogCount(line), 1, WaitMs);
     // No reply came, so no reply line.
     QCOMPARE(program->dailyLogCount(QStringLiteral("1 on VT 1")), 0);
 
     // A relay box that comes back is served by the next key.
-    ChildProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
+    ChildProcess *relayBox
+        = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
     QVERIFY(relayBox);
     QCOMPARE(press(QStringLiteral("Rel0")), QStringLiteral("(true,)"));
     QVERIFY2(relayBox->waitFor(QStringLiteral("\"cmdkey0\\n\""), 1, WaitMs), qPrintable(relayBox->tail()));
@@ -487,8 +487,8 @@ void TestFaults::relayBoxGone()
 void TestFaults::garbageOnAllPorts()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
-                                       {QStringLiteral("--group"), group});
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
+        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -528,10 +528,9 @@ void TestFaults::garbageOnAllPorts()
     sendDatagrams(simulatorHost, garbage);
     QVERIFY2(brenvale->isRunning(), qPrintable(brenvale->tail()));
     // The bad lengths from another host are thrown away, so its next message stands alone.
-    sendDatagrams(otherHost, {{8083, peerFrame(0, 5, "zero")},
-                              {8083, peerFrame(-8, 5, "negative")},
-                              {8083, peerFrame(0x7fffffff, 21, "Enabled")},
-                              {8083, peerFrame(1 << 20, 21, "Enabled")}});
+    sendDatagrams(otherHost,
+        {{8083, peerFrame(0, 5, "zero")}, {8083, peerFrame(-8, 5, "negative")},
+            {8083, peerFrame(0x7fffffff, 21, "Enabled")}, {8083, peerFrame(1 << 20, 21, "Enabled")}});
     QTest::qWait(300);
     QVERIFY2(brenvale->isRunning(), qPrintable(brenvale->tail()));
     // No short tally was taken for one; no reply line came of the garbage.
@@ -548,8 +547,8 @@ void TestFaults::garbageOnAllPorts()
     sendDatagrams(otherHost, {{8083, peerFrame(15, 21, "Enabled")}});
     QTRY_COMPARE_WITH_TIMEOUT(program->dailyLogCount(QStringLiteral("Disabled by Remote Trigger on VT 1")), 1, WaitMs);
     QCOMPARE(program->dailyLogMessages(),
-             QStringList({opened, tallyRed, QStringLiteral("2 on VT 1"), QStringLiteral("Local Trigger Disable on VT 1"),
-                          QStringLiteral("Disabled by Remote Trigger on VT 1")}));
+        QStringList({opened, tallyRed, QStringLiteral("2 on VT 1"), QStringLiteral("Local Trigger Disable on VT 1"),
+            QStringLiteral("Disabled by Remote Trigger on VT 1")}));
     QVERIFY2(brenvale->stop(), qPrintable(brenvale->tail()));
     QCOMPARE(brenvale->errorCount(QStringLiteral("Exception")), 0);
     QCOMPARE(program->malformedDailyLogLines(), QStringList());
@@ -558,8 +557,8 @@ void TestFaults::garbageOnAllPorts()
 void TestFaults::logFolderReadOnly()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
-                                       {QStringLiteral("--group"), group});
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
+        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -574,7 +573,7 @@ void TestFaults::logFolderReadOnly()
 
     // Each tally is handled all the same: enabled and announced, only the line is missing.
     sendTally({QStringLiteral("--tally"), QStringLiteral("red"), QStringLiteral("--count"), QStringLiteral("3"),
-               QStringLiteral("--rate"), QStringLiteral("50")});
+        QStringLiteral("--rate"), QStringLiteral("50")});
     QVERIFY2(probe->waitFor(enabledMessage, 3, WaitMs), qPrintable(probe->tail()));
     QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
     QVERIFY2(brenvale->isRunning(), qPrintable(brenvale->tail()));
@@ -587,8 +586,8 @@ void TestFaults::logFolderReadOnly()
 void TestFaults::logFolderFull()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
-                                       {QStringLiteral("--group"), group});
+    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
+        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -613,7 +612,7 @@ void TestFaults::logFolderFull()
     // More tallies than the daily log file's last block holds: the disk runs full under them.
     const int first = 120;
     sendTally({QStringLiteral("--tally"), QStringLiteral("red"), QStringLiteral("--count"), QString::number(first),
-               QStringLiteral("--rate"), QStringLiteral("400")});
+        QStringLiteral("--rate"), QStringLiteral("400")});
     QVERIFY2(probe->waitFor(enabledMessage, first, 15000), qPrintable(probe->tail()));
     const qsizetype written = messagesIn(rawDailyLines(folder)).count(tallyRed);
     QVERIFY2(written < first, qPrintable(QStringLiteral("%1 lines written to a full disk").arg(written)));
@@ -622,7 +621,7 @@ void TestFaults::logFolderFull()
     // Space again: the next lines are written, and whole.
     QVERIFY(QFile::remove(filler.fileName()));
     sendTally({QStringLiteral("--tally"), QStringLiteral("red"), QStringLiteral("--count"), QStringLiteral("5"),
-               QStringLiteral("--rate"), QStringLiteral("100")});
+        QStringLiteral("--rate"), QStringLiteral("100")});
     QVERIFY2(probe->waitFor(enabledMessage, first + 5, WaitMs), qPrintable(probe->tail()));
     // Every line in the file is whole: a line cut off by the full disk must not stay behind
     // to swallow the first line written after it.
@@ -694,12 +693,12 @@ void TestFaults::signalsWhileSaving()
     original.insert(QStringLiteral("LogPath"), QStringLiteral("/nonexistent/logs/"));
     // About 2 MB of members the program does not know; they must come back whole.
     for (int i = 0; i < 2000; ++i)
-        original.insert(QStringLiteral("foreign%1").arg(i, 4, 10, QLatin1Char('0')),
-                        QString(1000, QChar(u'a' + i % 26)));
+        original.insert(
+            QStringLiteral("foreign%1").arg(i, 4, 10, QLatin1Char('0')), QString(1000, QChar(u'a' + i % 26)));
     E2eProgram *program = prepareProgram(original);
     QVERIFY(program);
-    ChildProcess *brenvale = startIn(QStringLiteral("Brenvale"), programHost, program->executable(), {},
-                                   program->environment());
+    ChildProcess *brenvale
+        = startIn(QStringLiteral("Brenvale"), programHost, program->executable(), {}, program->environment());
     QVERIFY(brenvale);
     qint64 pid = 0;
     QVERIFY(QTest::qWaitFor([&] { return (pid = programPid()) != 0 || !brenvale->isRunning(); }, WaitMs));
@@ -719,7 +718,7 @@ void TestFaults::signalsWhileSaving()
     QJsonParseError error;
     const QJsonDocument saved = QJsonDocument::fromJson(file.readAll(), &error);
     QVERIFY2(error.error == QJsonParseError::NoError && saved.isObject(),
-             qPrintable(QStringLiteral("%1 at %2").arg(error.errorString()).arg(error.offset)));
+        qPrintable(QStringLiteral("%1 at %2").arg(error.errorString()).arg(error.offset)));
     const QVariantMap values = saved.object().toVariantMap();
     for (auto it = original.cbegin(); it != original.cend(); ++it)
         QVERIFY2(values.value(it.key()) == it.value(), qPrintable(it.key()));
@@ -751,15 +750,17 @@ void TestFaults::startWithoutGroup()
     QVERIFY(program);
     // A network namespace of its own; unshare and sh exec, so the process is the program.
     ChildProcess *brenvale = startIn(QStringLiteral("Brenvale"), QString(), QStringLiteral("unshare"),
-                                   {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                    setUp + QStringLiteral("; exec \"$0\""), program->executable()},
-                                   program->environment());
+        {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"), setUp + QStringLiteral("; exec \"$0\""),
+            program->executable()},
+        program->environment());
     QVERIFY(brenvale);
     // The box comes right after the program reports the failed join.
     const QString joinFailed = QStringLiteral("join \"239.1.2.3\" failed");
-    QVERIFY2(QTest::qWaitFor([&] { return joinFails ? brenvale->errorCount(joinFailed) == 1
-                                                    : program->dailyLogCount(opened) == 1; }, WaitMs),
-             qPrintable(brenvale->tail()));
+    QVERIFY2(
+        QTest::qWaitFor(
+            [&] { return joinFails ? brenvale->errorCount(joinFailed) == 1 : program->dailyLogCount(opened) == 1; },
+            WaitMs),
+        qPrintable(brenvale->tail()));
     QVERIFY2(brenvale->stop(2000), qPrintable(brenvale->tail()));
     QCOMPARE(brenvale->errorCount(joinBox), joinFails ? 1 : 0);
     QCOMPARE(program->dailyLogMessages(), log);
@@ -771,13 +772,13 @@ void TestFaults::secondInstance()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
     ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-                                       QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(probe && program);
     QVERIFY(startProgram(*program));
     const QByteArray preferences = readAll(program->preferencesFile());
-    ChildProcess *second = startIn(QStringLiteral("second Brenvale"), programHost, program->executable(), {},
-                                 program->environment());
+    ChildProcess *second
+        = startIn(QStringLiteral("second Brenvale"), programHost, program->executable(), {}, program->environment());
     QVERIFY(second);
     QVERIFY2(second->waitForError(QStringLiteral("bind 8083 failed"), 1, WaitMs), qPrintable(second->tail()));
     // While its box waits, a tally goes to the first alone, and only the first announces it.

@@ -3,11 +3,11 @@
 // The built program on its main road, driven as the studio drives it: a tally source, a relay
 // box, two graphics servers and a peer-group watcher in other hosts of a private network
 // (network namespaces on a bridge), the program in a host of its own.
-#include "support/HostNamespaces.h"
+#include "core/groupmsg/EasyUDPSocket.h"
 #include "support/ChildProcess.h"
 #include "support/Command.h"
 #include "support/E2eProgram.h"
-#include "core/groupmsg/EasyUDPSocket.h"
+#include "support/HostNamespaces.h"
 
 #include <QFileInfo>
 #include <QTest>
@@ -38,10 +38,9 @@ private Q_SLOTS:
 
 private:
     ChildProcess *startProcess(const QString &name, const QString &host, const QString &program,
-                             const QStringList &arguments,
-                             const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
-    ChildProcess *startSimulator(const QString &name, const QString &host, const QString &tool,
-                               const QStringList &arguments);
+        const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+    ChildProcess *startSimulator(
+        const QString &name, const QString &host, const QString &tool, const QStringList &arguments);
     E2eProgram *prepareProgram(bool tallyStart, bool tallyEnable);
     ChildProcess *startProgram(const QString &name, const QString &host, const E2eProgram &program);
     void sendTally(const QString &to, const QStringList &arguments);
@@ -60,7 +59,7 @@ void TestMainRoad::initTestCase()
     if (!reason.isEmpty())
         QSKIP(qPrintable(reason));
     QVERIFY2(QFileInfo(E2eProgram::builtBundle() + QStringLiteral("/Contents/MacOS/Brenvale")).isExecutable(),
-             qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
+        qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
     m_net = std::make_unique<HostNamespaces>(QStringLiteral("mr"), Subnet);
     QVERIFY2(m_net->create({programHost, simulatorHost, backupHost}), qPrintable(m_net->errorString()));
 }
@@ -80,7 +79,7 @@ void TestMainRoad::cleanupTestCase()
 }
 
 ChildProcess *TestMainRoad::startProcess(const QString &name, const QString &host, const QString &program,
-                                       const QStringList &arguments, const QProcessEnvironment &env)
+    const QStringList &arguments, const QProcessEnvironment &env)
 {
     auto process = std::make_unique<ChildProcess>(name);
     if (!process->start(m_net->namespaceOf(host), program, arguments, env))
@@ -89,12 +88,12 @@ ChildProcess *TestMainRoad::startProcess(const QString &name, const QString &hos
     return m_processes.back().get();
 }
 
-ChildProcess *TestMainRoad::startSimulator(const QString &name, const QString &host, const QString &tool,
-                                         const QStringList &arguments)
+ChildProcess *TestMainRoad::startSimulator(
+    const QString &name, const QString &host, const QString &tool, const QStringList &arguments)
 {
     // The deadline is a backstop should this test itself die without cleaning up.
     ChildProcess *process = startProcess(name, host, E2eProgram::tool(tool),
-                                       QStringList(arguments) << QStringLiteral("--quit-after") << QStringLiteral("120"));
+        QStringList(arguments) << QStringLiteral("--quit-after") << QStringLiteral("120"));
     if (!process || !process->waitForError(QStringLiteral("listening on"), 1, WaitMs))
         return nullptr;
     return process;
@@ -126,7 +125,10 @@ ChildProcess *TestMainRoad::startProgram(const QString &name, const QString &hos
         return nullptr;
     // The opening line is written once the sockets are bound and the group joined.
     const bool opened = QTest::qWaitFor(
-        [&] { return program.dailyLogCount(QStringLiteral("Trigger Control Opened on VT 1")) == 1 || !process->isRunning(); },
+        [&] {
+            return program.dailyLogCount(QStringLiteral("Trigger Control Opened on VT 1")) == 1
+                || !process->isRunning();
+        },
         15000);
     if (!opened || !process->isRunning()) {
         qWarning("%s", qPrintable(process->tail()));
@@ -139,29 +141,27 @@ void TestMainRoad::sendTally(const QString &to, const QStringList &arguments)
 {
     QString out;
     const bool sent = Command::run(QStringLiteral("ip"),
-                                      QStringList{QStringLiteral("netns"), QStringLiteral("exec"),
-                                                  m_net->namespaceOf(simulatorHost),
-                                                  E2eProgram::tool(QStringLiteral("brenvale-tsl-source")),
-                                                  QStringLiteral("--to"), to}
-                                          + arguments,
-                                      &out);
+        QStringList {QStringLiteral("netns"), QStringLiteral("exec"), m_net->namespaceOf(simulatorHost),
+            E2eProgram::tool(QStringLiteral("brenvale-tsl-source")), QStringLiteral("--to"), to}
+            + arguments,
+        &out);
     QVERIFY2(sent && out.contains(QStringLiteral("sent 1 to ")), qPrintable(out));
 }
 
 void TestMainRoad::tallyLogsPlaysAndTellsThePeerGroup()
 {
     const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost,
-                                          QStringLiteral("brenvale-relay-box"), {});
+    ChildProcess *relayBox
+        = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"), {});
     QVERIFY(relayBox);
-    ChildProcess *mainServer = startSimulator(QStringLiteral("main graphics server"), simulatorHost,
-                                            QStringLiteral("brenvale-graphics-server"), {});
+    ChildProcess *mainServer = startSimulator(
+        QStringLiteral("main graphics server"), simulatorHost, QStringLiteral("brenvale-graphics-server"), {});
     QVERIFY(mainServer);
-    ChildProcess *backupServer = startSimulator(QStringLiteral("backup graphics server"), backupHost,
-                                              QStringLiteral("brenvale-graphics-server"), {});
+    ChildProcess *backupServer = startSimulator(
+        QStringLiteral("backup graphics server"), backupHost, QStringLiteral("brenvale-graphics-server"), {});
     QVERIFY(backupServer);
     ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-                                       QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
     QVERIFY(probe);
 
     E2eProgram *program = prepareProgram(true, true);
@@ -172,29 +172,29 @@ void TestMainRoad::tallyLogsPlaysAndTellsThePeerGroup()
 
     // Joining, the program announced itself to its group at the hashed address.
     QVERIFY2(probe->waitFor(QStringLiteral("message from ") + from + QStringLiteral("command -101 "), 1, WaitMs),
-             qPrintable(probe->tail()));
+        qPrintable(probe->tail()));
 
     // Red, sent to the program's own address: daily log line, one playout start, peer message.
-    sendTally(address(programHost), {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"),
-                                     QStringLiteral("red")});
+    sendTally(address(programHost),
+        {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"), QStringLiteral("red")});
     QTRY_COMPARE_WITH_TIMEOUT(program->dailyLogCount(QStringLiteral("Tally Red On on VT 1")), 1, WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(program->playStarts().size(), 1, WaitMs);
-    QVERIFY2(probe->waitFor(QStringLiteral("message from ") + from + enabledMessage, 1, WaitMs),
-             qPrintable(probe->tail()));
+    QVERIFY2(
+        probe->waitFor(QStringLiteral("message from ") + from + enabledMessage, 1, WaitMs), qPrintable(probe->tail()));
 
     // Red again, through the tally multicast group: logged and announced again, no new start.
-    sendTally(tallyGroup, {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"),
-                           QStringLiteral("red")});
+    sendTally(
+        tallyGroup, {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"), QStringLiteral("red")});
     QTRY_COMPARE_WITH_TIMEOUT(program->dailyLogCount(QStringLiteral("Tally Red On on VT 1")), 2, WaitMs);
-    QVERIFY2(probe->waitFor(QStringLiteral("message from ") + from + enabledMessage, 2, WaitMs),
-             qPrintable(probe->tail()));
+    QVERIFY2(
+        probe->waitFor(QStringLiteral("message from ") + from + enabledMessage, 2, WaitMs), qPrintable(probe->tail()));
 
     // Red for another display, then off for ours: the off line marks that the other one has
     // been handled, and it changed nothing.
-    sendTally(address(programHost), {QStringLiteral("--vtid"), QStringLiteral("2"), QStringLiteral("--tally"),
-                                     QStringLiteral("red")});
-    sendTally(address(programHost), {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"),
-                                     QStringLiteral("off")});
+    sendTally(address(programHost),
+        {QStringLiteral("--vtid"), QStringLiteral("2"), QStringLiteral("--tally"), QStringLiteral("red")});
+    sendTally(address(programHost),
+        {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"), QStringLiteral("off")});
     QTRY_COMPARE_WITH_TIMEOUT(program->dailyLogCount(QStringLiteral("Tally Off on VT 1")), 1, WaitMs);
     QCOMPARE(program->dailyLogCount(QStringLiteral("Tally Red On on VT 1")), 2);
     QTest::qWait(300);
@@ -202,8 +202,8 @@ void TestMainRoad::tallyLogsPlaysAndTellsThePeerGroup()
     QCOMPARE(probe->count(enabledMessage), 2);
 
     // After the off, green starts playout once more.
-    sendTally(tallyGroup, {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"),
-                           QStringLiteral("green")});
+    sendTally(tallyGroup,
+        {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"), QStringLiteral("green")});
     QTRY_COMPARE_WITH_TIMEOUT(program->dailyLogCount(QStringLiteral("Tally Green On on VT 1")), 1, WaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(program->playStarts().size(), 2, WaitMs);
     QCOMPARE(program->playStarts(), QStringList({QStringLiteral("play "), QStringLiteral("play ")}));
@@ -217,7 +217,7 @@ void TestMainRoad::tallyLogsPlaysAndTellsThePeerGroup()
     QVERIFY2(brenvale->stop(), qPrintable(brenvale->tail()));
     QCOMPARE(program->dailyLogCount(QStringLiteral("Trigger Control Closed on VT 1")), 1);
     QVERIFY2(probe->waitFor(QStringLiteral("message from ") + from + QStringLiteral("command -102 "), 1, WaitMs),
-             qPrintable(probe->tail()));
+        qPrintable(probe->tail()));
     const QVariantMap saved = program->savedPreferences();
     QCOMPARE(saved.value(QStringLiteral("tslPlay")), QVariant(true));
     QCOMPARE(saved.value(QStringLiteral("tslEnable")), QVariant(true));
@@ -225,9 +225,9 @@ void TestMainRoad::tallyLogsPlaysAndTellsThePeerGroup()
 
     QCOMPARE(program->malformedDailyLogLines(), QStringList());
     QCOMPARE(program->dailyLogMessages(),
-             QStringList({QStringLiteral("Trigger Control Opened on VT 1"), QStringLiteral("Tally Red On on VT 1"),
-                          QStringLiteral("Tally Red On on VT 1"), QStringLiteral("Tally Off on VT 1"),
-                          QStringLiteral("Tally Green On on VT 1"), QStringLiteral("Trigger Control Closed on VT 1")}));
+        QStringList({QStringLiteral("Trigger Control Opened on VT 1"), QStringLiteral("Tally Red On on VT 1"),
+            QStringLiteral("Tally Red On on VT 1"), QStringLiteral("Tally Off on VT 1"),
+            QStringLiteral("Tally Green On on VT 1"), QStringLiteral("Trigger Control Closed on VT 1")}));
 }
 
 void TestMainRoad::enablingOneInstanceDisablesTheOther()
@@ -244,8 +244,8 @@ void TestMainRoad::enablingOneInstanceDisablesTheOther()
 
     const QString remoteDisable = QStringLiteral("Disabled by Remote Trigger on VT 1");
     const QString tallyRed = QStringLiteral("Tally Red On on VT 1");
-    const QStringList red = {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"),
-                             QStringLiteral("red")};
+    const QStringList red
+        = {QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"), QStringLiteral("red")};
 
     // The first enables by tally; the second, still disabled, lets its message pass.
     sendTally(address(firstHost), red);
@@ -260,7 +260,8 @@ void TestMainRoad::enablingOneInstanceDisablesTheOther()
     const QStringList firstLog = first->dailyLogMessages();
     const qsizetype localDisable = firstLog.indexOf(QStringLiteral("Local Trigger Disable on VT 1"));
     QVERIFY2(localDisable >= 0 && localDisable + 1 == firstLog.indexOf(remoteDisable), qPrintable(firstLog.join(u'|')));
-    QVERIFY2(secondProcess->waitForError(QStringLiteral("From me ignore"), 1, WaitMs), qPrintable(secondProcess->tail()));
+    QVERIFY2(
+        secondProcess->waitForError(QStringLiteral("From me ignore"), 1, WaitMs), qPrintable(secondProcess->tail()));
     QCOMPARE(second->dailyLogCount(remoteDisable), 0);
 
     // And back: the first enables again, so the second gives way.

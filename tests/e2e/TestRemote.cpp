@@ -3,10 +3,10 @@
 // The built program's remote control, used as a script would use it: `gdbus call` on a session
 // bus of the test's own, with the program in one host of a private network and the relay box
 // and the two graphics servers in others.
-#include "support/HostNamespaces.h"
 #include "support/ChildProcess.h"
 #include "support/Command.h"
 #include "support/E2eProgram.h"
+#include "support/HostNamespaces.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -56,8 +56,7 @@ private:
     // `gdbus call` of HandleEvent; gives gdbus's answer, e.g. "(true,)".
     QString callHandleEvent(const QString &eventClass, const QString &eventID);
     std::unique_ptr<ChildProcess> startIn(const QString &name, const QString &host, const QString &program,
-                                        const QStringList &arguments,
-                                        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
+        const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     std::unique_ptr<ChildProcess> startSimulator(const QString &name, const QString &host, const QString &tool);
     QString address(const QString &host) const { return m_net->addressOf(host); }
 
@@ -75,7 +74,7 @@ private:
 };
 
 std::unique_ptr<ChildProcess> TestRemote::startIn(const QString &name, const QString &host, const QString &program,
-                                                const QStringList &arguments, const QProcessEnvironment &env)
+    const QStringList &arguments, const QProcessEnvironment &env)
 {
     auto process = std::make_unique<ChildProcess>(name);
     if (!process->start(host.isEmpty() ? QString() : m_net->namespaceOf(host), program, arguments, env))
@@ -102,7 +101,7 @@ void TestRemote::initTestCase()
             QSKIP(qPrintable(needed + QStringLiteral(" is not installed (dbus-daemon, libglib2.0-bin)")));
     }
     QVERIFY2(QFileInfo(E2eProgram::builtBundle() + QStringLiteral("/Contents/MacOS/Brenvale")).isExecutable(),
-             qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
+        qPrintable(QStringLiteral("no built program in ") + E2eProgram::builtBundle()));
     QVERIFY(m_busDir.isValid());
 
     m_net = std::make_unique<HostNamespaces>(QStringLiteral("rc"), Subnet);
@@ -111,18 +110,18 @@ void TestRemote::initTestCase()
     // A bus on a socket path: abstract sockets would stay in the namespace they were made in.
     m_busAddress = QStringLiteral("unix:path=") + m_busDir.path() + QStringLiteral("/bus");
     m_bus = startIn(QStringLiteral("dbus-daemon"), QString(), QStringLiteral("dbus-daemon"),
-                    {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                     QStringLiteral("--print-address=1"), QStringLiteral("--address=") + m_busAddress});
+        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+            QStringLiteral("--print-address=1"), QStringLiteral("--address=") + m_busAddress});
     QVERIFY(m_bus);
     QVERIFY2(m_bus->waitFor(QStringLiteral("unix:path="), 1, WaitMs), qPrintable(m_bus->tail()));
 
     m_relayBox = startSimulator(QStringLiteral("relay box"), simulatorHost, QStringLiteral("brenvale-relay-box"));
     QVERIFY(m_relayBox);
-    m_mainServer = startSimulator(QStringLiteral("main graphics server"), simulatorHost,
-                                  QStringLiteral("brenvale-graphics-server"));
+    m_mainServer = startSimulator(
+        QStringLiteral("main graphics server"), simulatorHost, QStringLiteral("brenvale-graphics-server"));
     QVERIFY(m_mainServer);
-    m_backupServer = startSimulator(QStringLiteral("backup graphics server"), backupHost,
-                                    QStringLiteral("brenvale-graphics-server"));
+    m_backupServer = startSimulator(
+        QStringLiteral("backup graphics server"), backupHost, QStringLiteral("brenvale-graphics-server"));
     QVERIFY(m_backupServer);
 }
 
@@ -169,8 +168,8 @@ bool TestRemote::ensureProgram(Trigger trigger)
         qWarning("%s", qPrintable(m_program->errorString()));
         return false;
     }
-    m_brenvale = startIn(QStringLiteral("Brenvale"), programHost, m_program->executable(), {},
-                         m_program->environment(m_busAddress));
+    m_brenvale = startIn(
+        QStringLiteral("Brenvale"), programHost, m_program->executable(), {}, m_program->environment(m_busAddress));
     if (!m_brenvale)
         return false;
     // The opening line comes after the sockets; the bus service is published right after the
@@ -191,9 +190,10 @@ bool TestRemote::ensureProgram(Trigger trigger)
         [&] {
             QProcess probe;
             probe.setProcessEnvironment(env);
-            probe.start(QStringLiteral("gdbus"), {QStringLiteral("introspect"), QStringLiteral("--session"),
-                                                  QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"),
-                                                  QStringLiteral("--object-path"), QStringLiteral("/Control")});
+            probe.start(QStringLiteral("gdbus"),
+                {QStringLiteral("introspect"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                    QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
+                    QStringLiteral("/Control")});
             return probe.waitForFinished(5000) && probe.exitCode() == 0;
         },
         WaitMs);
@@ -204,16 +204,15 @@ bool TestRemote::ensureProgram(Trigger trigger)
 
     if (enabling) {
         QString out;
-        const bool sent = Command::run(
-            QStringLiteral("ip"),
+        const bool sent = Command::run(QStringLiteral("ip"),
             {QStringLiteral("netns"), QStringLiteral("exec"), m_net->namespaceOf(simulatorHost),
-             E2eProgram::tool(QStringLiteral("brenvale-tsl-source")), QStringLiteral("--to"), address(programHost),
-             QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"), QStringLiteral("red")},
+                E2eProgram::tool(QStringLiteral("brenvale-tsl-source")), QStringLiteral("--to"), address(programHost),
+                QStringLiteral("--vtid"), QStringLiteral("1"), QStringLiteral("--tally"), QStringLiteral("red")},
             &out);
         // The daily line is written after the enable step of the same datagram.
         if (!sent
-            || !QTest::qWaitFor([&] { return m_program->dailyLogCount(QStringLiteral("Tally Red On on VT 1")) == 1; },
-                                WaitMs)) {
+            || !QTest::qWaitFor(
+                [&] { return m_program->dailyLogCount(QStringLiteral("Tally Red On on VT 1")) == 1; }, WaitMs)) {
             qWarning("the tally did not reach the program: %s\n%s", qPrintable(out), qPrintable(m_brenvale->tail()));
             return false;
         }
@@ -229,10 +228,10 @@ QString TestRemote::callHandleEvent(const QString &eventClass, const QString &ev
     gdbus.setProcessEnvironment(env);
     gdbus.setProcessChannelMode(QProcess::MergedChannels);
     gdbus.start(QStringLiteral("gdbus"),
-                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--timeout"), QStringLiteral("10"),
-                 QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-                 QStringLiteral("/Control"), QStringLiteral("--method"), QStringLiteral("org.brenvale.Control.HandleEvent"),
-                 eventClass, eventID});
+        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--timeout"), QStringLiteral("10"),
+            QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
+            QStringLiteral("/Control"), QStringLiteral("--method"), QStringLiteral("org.brenvale.Control.HandleEvent"),
+            eventClass, eventID});
     if (!gdbus.waitForFinished(15000)) {
         gdbus.kill();
         gdbus.waitForFinished(3000);
@@ -294,12 +293,14 @@ void TestRemote::keysReachRelayBoxAndGraphicsServers_data()
     QTest::newRow("Rel1") << QStringLiteral("Rel1") << QStringLiteral("\"cmdkey1\\n\"")
                           << QStringLiteral(R"({"action":"finish_motions","motions":["motion1"],"channel":"live1"})")
                           << QStringLiteral("Key 1 Off on VT 1");
-    QTest::newRow("Rel2, no motion2Name") << QStringLiteral("Rel2") << QStringLiteral("\"cmdkey2\\n\"")
-                          << QStringLiteral(R"({"action":"play_motions","motions":[""],"channel":"live1"})")
-                          << QStringLiteral("Key 2 On on VT 1");
-    QTest::newRow("Rel3, no motion2Name") << QStringLiteral("Rel3") << QStringLiteral("\"cmdkey3\\n\"")
-                          << QStringLiteral(R"({"action":"finish_motions","motions":[""],"channel":"live1"})")
-                          << QStringLiteral("Key 2 Off on VT 1");
+    QTest::newRow("Rel2, no motion2Name")
+        << QStringLiteral("Rel2") << QStringLiteral("\"cmdkey2\\n\"")
+        << QStringLiteral(R"({"action":"play_motions","motions":[""],"channel":"live1"})")
+        << QStringLiteral("Key 2 On on VT 1");
+    QTest::newRow("Rel3, no motion2Name")
+        << QStringLiteral("Rel3") << QStringLiteral("\"cmdkey3\\n\"")
+        << QStringLiteral(R"({"action":"finish_motions","motions":[""],"channel":"live1"})")
+        << QStringLiteral("Key 2 Off on VT 1");
 }
 
 void TestRemote::keysReachRelayBoxAndGraphicsServers()
@@ -327,8 +328,8 @@ void TestRemote::keysReachRelayBoxAndGraphicsServers()
     // One POST to each graphics server with the same JSON body.
     for (ChildProcess *server : {m_mainServer.get(), m_backupServer.get()}) {
         const qsizetype before = server == m_mainServer.get() ? mainBefore : backupBefore;
-        QVERIFY2(QTest::qWaitFor([&] { return server->lines().size() >= before + 1; }, WaitMs),
-                 qPrintable(server->tail()));
+        QVERIFY2(
+            QTest::qWaitFor([&] { return server->lines().size() >= before + 1; }, WaitMs), qPrintable(server->tail()));
         const QJsonObject post = request(*server, before);
         QVERIFY2(!post.isEmpty(), qPrintable(server->tail()));
         QCOMPARE(post.value(QStringLiteral("method")).toString(), QStringLiteral("POST"));
@@ -338,7 +339,7 @@ void TestRemote::keysReachRelayBoxAndGraphicsServers()
         const QJsonObject headers = post.value(QStringLiteral("headers")).toObject();
         QCOMPARE(headers.value(QStringLiteral("content-type")).toString(), QStringLiteral("application/json"));
         QVERIFY2(post.value(QStringLiteral("peer")).toString().startsWith(address(programHost) + u':'),
-                 qPrintable(server->lines().at(before)));
+            qPrintable(server->lines().at(before)));
     }
 
     QTRY_COMPARE_WITH_TIMEOUT(m_program->dailyLogCount(dailyLine), 1, WaitMs);

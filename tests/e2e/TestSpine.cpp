@@ -18,7 +18,7 @@ QRegularExpression dailyLogLine(const QString &msg, const QString &vtId)
     return QRegularExpression(QStringLiteral("(?:^|\\n)\\t\\d{4}-\\d{2}-\\d{2}\\t[^\\t\\r\\n]+\\t"
                                              "(?:Sunday|Monday|Tuesday|Wednesday|Thursday|Friday|Saturday)\\t"
                                              "\\*{10}\\t")
-                              + QRegularExpression::escape(msg + QStringLiteral(" on VT ") + vtId) + QStringLiteral("\\r\\n"));
+        + QRegularExpression::escape(msg + QStringLiteral(" on VT ") + vtId) + QStringLiteral("\\r\\n"));
 }
 
 QJsonObject parseObject(const QByteArray &bytes)
@@ -87,7 +87,7 @@ void TestSpine::firstStartStoresDefaultsAndShutsDownInOrder()
 
     const QByteArray bytes = program.readPreferences();
     QVERIFY2(!bytes.endsWith('\n'), bytes.constData());
-    const QJsonObject expected{
+    const QJsonObject expected {
         {QStringLiteral("chrWorksIP"), QStringLiteral("192.168.0.1")},
         {QStringLiteral("chrWorksIPBup"), QStringLiteral("192.168.0.2")},
         {QStringLiteral("motion1Name"), QStringLiteral("motion1")},
@@ -109,7 +109,7 @@ void TestSpine::laterStartUsesTheFile()
     QVERIFY(QDir().mkpath(logFolder));
     // No "IPAddr" and no "chrWorksIP": a loaded file gets no defaults, only the fallbacks of
     // what is read. A member the program does not know stays.
-    const QJsonObject original{
+    const QJsonObject original {
         {QStringLiteral("VTid"), QStringLiteral("3")},
         {QStringLiteral("LogPath"), logFolder},
         {QStringLiteral("tslPlay"), true},

@@ -27,15 +27,14 @@ int main(int argc, char **argv)
 
     AutoDiscovery peer;
     QObject::connect(&peer, &AutoDiscovery::MemberJoined, &app,
-                     [](const QString &address) { say(QStringLiteral("joined ") + address); });
+        [](const QString &address) { say(QStringLiteral("joined ") + address); });
     QObject::connect(&peer, &AutoDiscovery::MemberLeft, &app,
-                     [](const QString &address) { say(QStringLiteral("left ") + address); });
-    QObject::connect(&peer, &AutoDiscovery::ReceivedMessage, &app,
-                     [](const QString &from, qint32 command, const QByteArray &data) {
-                         say(QStringLiteral("message %1 %2 %3").arg(from).arg(command).arg(QString::fromUtf8(data)));
-                     });
-    QObject::connect(&peer, &AutoDiscovery::Error, &app,
-                     [](int code) { say(QStringLiteral("error %1").arg(code)); });
+        [](const QString &address) { say(QStringLiteral("left ") + address); });
+    QObject::connect(
+        &peer, &AutoDiscovery::ReceivedMessage, &app, [](const QString &from, qint32 command, const QByteArray &data) {
+            say(QStringLiteral("message %1 %2 %3").arg(from).arg(command).arg(QString::fromUtf8(data)));
+        });
+    QObject::connect(&peer, &AutoDiscovery::Error, &app, [](int code) { say(QStringLiteral("error %1").arg(code)); });
 
     peer.Bind(8083);
     if (!peer.IsConnected())

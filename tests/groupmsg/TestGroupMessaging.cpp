@@ -6,8 +6,8 @@
 #include "core/groupmsg/PeerReassembler.h"
 
 #include <QRandomGenerator>
-#include <QtEndian>
 #include <QTest>
+#include <QtEndian>
 
 #include <stdexcept>
 
@@ -114,11 +114,12 @@ void TestGroupMessaging::frameRoundTrip()
     QFETCH(QByteArray, bytes);
     qint32 length = 0;
     const QByteArray withTail = bytes + QByteArray("tail");
-    QCOMPARE(MessagePacket::frameAt(withTail, PeerReassembler::DefaultCapacity, length), MessagePacket::Frame::Complete);
+    QCOMPARE(
+        MessagePacket::frameAt(withTail, PeerReassembler::DefaultCapacity, length), MessagePacket::Frame::Complete);
     QCOMPARE(length, bytes.size());
     QCOMPARE(MessagePacket::fromFrame(withTail, length), MessagePacket(command, data));
     QCOMPARE(MessagePacket::frameAt(bytes.chopped(1), PeerReassembler::DefaultCapacity, length),
-             MessagePacket::Frame::Incomplete);
+        MessagePacket::Frame::Incomplete);
 }
 
 void TestGroupMessaging::twoMessagesInOneDatagram()
@@ -135,7 +136,7 @@ void TestGroupMessaging::twoMessagesInOneDatagram()
         rec.handler()(from, m);
     });
     QCOMPARE(passes, 2);
-    QCOMPARE(rec.got, (QList<Delivery>{{peerA, 21, "Enabled"}, {peerA, 7, "second"}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{peerA, 21, "Enabled"}, {peerA, 7, "second"}}));
     // A sender whose bytes are all used keeps no entry.
     QCOMPARE(reassembler.senderCount(), 0);
     QVERIFY(reassembler.bufferedBytes(peerA).isEmpty());
@@ -153,11 +154,11 @@ void TestGroupMessaging::messageOverTwoDatagramsWithAnotherSenderBetween()
     reassembler.append(peerB, packet(3, "b"));
     reassembler.append(peerB, packet(4, "partial").left(10));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got, (QList<Delivery>{{peerB, 3, "b"}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{peerB, 3, "b"}}));
 
     reassembler.append(peerA, whole.mid(6));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got, (QList<Delivery>{{peerB, 3, "b"}, {peerA, 21, "Enabled"}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{peerB, 3, "b"}, {peerA, 21, "Enabled"}}));
     QCOMPARE(reassembler.bufferedBytes(peerB), packet(4, "partial").left(10));
 }
 
@@ -184,9 +185,9 @@ void TestGroupMessaging::sendersInterleaveOnePerPass()
     QVERIFY(rec.got[0].from != rec.got[1].from);
     QCOMPARE(rec.got[2].from, rec.got[0].from);
     QCOMPARE(rec.got[3].from, rec.got[1].from);
-    const QList<Delivery> fromA = {rec.got[0].from == peerA ? rec.got[0] : rec.got[1],
-                                   rec.got[2].from == peerA ? rec.got[2] : rec.got[3]};
-    QCOMPARE(fromA, (QList<Delivery>{{peerA, 1, "a1"}, {peerA, 2, "a2"}}));
+    const QList<Delivery> fromA
+        = {rec.got[0].from == peerA ? rec.got[0] : rec.got[1], rec.got[2].from == peerA ? rec.got[2] : rec.got[3]};
+    QCOMPARE(fromA, (QList<Delivery> {{peerA, 1, "a1"}, {peerA, 2, "a2"}}));
 }
 
 void TestGroupMessaging::shortRemainderIsKept_data()
@@ -204,12 +205,12 @@ void TestGroupMessaging::shortRemainderIsKept()
     const QByteArray next = packet(9, "next");
     reassembler.append(peerA, packet(8, "first") + next.left(remainder));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got, (QList<Delivery>{{peerA, 8, "first"}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{peerA, 8, "first"}}));
     QCOMPARE(reassembler.bufferedBytes(peerA), next.left(remainder));
 
     reassembler.append(peerA, next.mid(remainder));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got.last(), (Delivery{peerA, 9, "next"}));
+    QCOMPARE(rec.got.last(), (Delivery {peerA, 9, "next"}));
     QCOMPARE(reassembler.senderCount(), 0);
 }
 
@@ -233,13 +234,13 @@ void TestGroupMessaging::badLengthIsDiscarded()
     reassembler.append(peerB, packet(6, "other"));
     reassembler.ProcessData(rec.handler());
     // Only the other sender's message; the bad sender's bytes are gone, not waiting forever.
-    QCOMPARE(rec.got, (QList<Delivery>{{peerB, 6, "other"}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{peerB, 6, "other"}}));
     QVERIFY(reassembler.bufferedBytes(peerA).isEmpty());
 
     // The sender recovers with its next datagram.
     reassembler.append(peerA, packet(5, "later"));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got.last(), (Delivery{peerA, 5, "later"}));
+    QCOMPARE(rec.got.last(), (Delivery {peerA, 5, "later"}));
 }
 
 void TestGroupMessaging::senderBytesAreCapped()
@@ -259,7 +260,7 @@ void TestGroupMessaging::senderBytesAreCapped()
 
     reassembler.append(peerA, packet(3, "fresh"));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got, (QList<Delivery>{{peerA, 3, "fresh"}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{peerA, 3, "fresh"}}));
 }
 
 void TestGroupMessaging::messageAtCapacityIsDelivered()
@@ -301,7 +302,7 @@ void TestGroupMessaging::heldBytesBoundedInTotalAndSenders()
     reassembler.append(sender(0), whole.mid(90));
     reassembler.append(sender(9), whole.mid(90));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got, (QList<Delivery>{{sender(9), 4, QByteArray(92, 'w')}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{sender(9), 4, QByteArray(92, 'w')}}));
 
     // Short headers: the sender limit keeps the four newest.
     for (int i = 0; i < 10; ++i)
@@ -328,7 +329,7 @@ void TestGroupMessaging::staleBytesAreDropped()
     reassembler.append(peerA, whole.mid(5));
     reassembler.append(peerB, whole.mid(5));
     reassembler.ProcessData(rec.handler());
-    QCOMPARE(rec.got, (QList<Delivery>{{peerB, 6, "b1"}, {peerB, 5, "complete"}}));
+    QCOMPARE(rec.got, (QList<Delivery> {{peerB, 6, "b1"}, {peerB, 5, "complete"}}));
     // A's first part was gone when the rest came; the rest alone waits as the start of a frame.
     QCOMPARE(reassembler.bufferedBytes(peerA), whole.mid(5));
 }
@@ -364,8 +365,8 @@ void TestGroupMessaging::reentrantDeliveryLosesNothing()
     for (const Delivery &d : got)
         if (d.from == peerA)
             fromA.append(d);
-    QCOMPARE(fromA, (QList<Delivery>{{peerA, 1, "a1"}, {peerA, 2, "a2"}, {peerA, 3, "a3"}}));
-    QVERIFY(got.contains(Delivery{peerB, 10, "b1"}));
+    QCOMPARE(fromA, (QList<Delivery> {{peerA, 1, "a1"}, {peerA, 2, "a2"}, {peerA, 3, "a3"}}));
+    QVERIFY(got.contains(Delivery {peerB, 10, "b1"}));
     QCOMPARE(reassembler.senderCount(), 0);
     QVERIFY(!reassembler.isProcessing());
 }
@@ -385,14 +386,15 @@ void TestGroupMessaging::handlerExceptionDoesNotJamOrRepeat()
     QCOMPARE(reassembler.bufferedBytes(peerA), packet(2, "after"));
 
     reassembler.ProcessData(throwing);
-    QCOMPARE(seen, (QList<qint32>{1, 2}));
+    QCOMPARE(seen, (QList<qint32> {1, 2}));
 }
 
 void TestGroupMessaging::randomSplitsReassemble()
 {
     QRandomGenerator rng(20260101);
     for (int round = 0; round < 200; ++round) {
-        const QStringList senders = {QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.3")};
+        const QStringList senders
+            = {QStringLiteral("10.0.0.1"), QStringLiteral("10.0.0.2"), QStringLiteral("10.0.0.3")};
         QMap<QString, QList<Delivery>> sent;
         QMap<QString, QByteArray> streams;
         for (const QString &s : senders) {
@@ -479,7 +481,7 @@ void TestGroupMessaging::hashWorkedExamples()
 void TestGroupMessaging::hashedAddressesAreMulticast()
 {
     QStringList names = {QStringLiteral("239.1.2.3.4"), QStringLiteral("240.0.0.1"), QStringLiteral("239.1.2.256"),
-                         QStringLiteral("239.1.2"),     QStringLiteral("10.0.0.1"),  QStringLiteral("Brenvale")};
+        QStringLiteral("239.1.2"), QStringLiteral("10.0.0.1"), QStringLiteral("Brenvale")};
     QRandomGenerator rng(7);
     for (int i = 0; i < 2000; ++i) {
         QString name;

@@ -23,8 +23,9 @@ public:
             while (m_process.canReadLine())
                 m_lines.append(QString::fromUtf8(m_process.readLine()).trimmed());
         });
-        m_process.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), netns,
-                                               QCoreApplication::applicationDirPath() + QStringLiteral("/groupmsg_peer_host")});
+        m_process.start(QStringLiteral("ip"),
+            {QStringLiteral("netns"), QStringLiteral("exec"), netns,
+                QCoreApplication::applicationDirPath() + QStringLiteral("/groupmsg_peer_host")});
     }
     ~Host()
     {
@@ -76,7 +77,7 @@ class TestPeerGroupHosts : public QObject
 {
     Q_OBJECT
 public:
-    TestPeerGroupHosts() : m_network(QString(), 0) {}
+    TestPeerGroupHosts() : m_network(QString(), 0) { }
     ~TestPeerGroupHosts() override { removeNamespaces(); }
 
 private Q_SLOTS:
@@ -131,14 +132,14 @@ void TestPeerGroupHosts::everyoneListsEveryone()
             others.push_back(host(j).mark());
         host(k).command(QStringLiteral("rollcall"));
         // One answer from every member, this one included.
-        QTRY_COMPARE_WITH_TIMEOUT(host(k).linesSince(mark).filter(QRegularExpression(QStringLiteral("^joined "))).size(),
-                                  3, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            host(k).linesSince(mark).filter(QRegularExpression(QStringLiteral("^joined "))).size(), 3, 5000);
         QCOMPARE(host(k).members(), all);
         // A roll call is answered to the asker alone: the others list nothing new.
         for (int j = 0; j < 3; ++j) {
             if (j != k)
-                QCOMPARE(host(j).linesSince(others[j]).filter(QRegularExpression(QStringLiteral("^joined "))).size(),
-                         0);
+                QCOMPARE(
+                    host(j).linesSince(others[j]).filter(QRegularExpression(QStringLiteral("^joined "))).size(), 0);
         }
     }
 }

@@ -29,10 +29,7 @@ int freePort()
 class FakePeer
 {
 public:
-    explicit FakePeer(const QString &address) : m_address(address)
-    {
-        m_ok = m_socket.bind(QHostAddress(address), 0);
-    }
+    explicit FakePeer(const QString &address) : m_address(address) { m_ok = m_socket.bind(QHostAddress(address), 0); }
     bool ok() const { return m_ok; }
     void send(int port, const QByteArray &bytes)
     {
@@ -197,12 +194,12 @@ void TestPeerSocket::datagramsReassemblePerSender()
     b.send(m_port, whole.left(6));
     c.send(m_port, EasyUDPSocket::CreatePacket(1, "one") + EasyUDPSocket::CreatePacket(2, "two"));
     QTRY_COMPARE(received.count(), 2);
-    QCOMPARE(received.at(0), (QVariantList{peerC, 1, QByteArray("one")}));
-    QCOMPARE(received.at(1), (QVariantList{peerC, 2, QByteArray("two")}));
+    QCOMPARE(received.at(0), (QVariantList {peerC, 1, QByteArray("one")}));
+    QCOMPARE(received.at(1), (QVariantList {peerC, 2, QByteArray("two")}));
 
     b.send(m_port, whole.mid(6));
     QTRY_COMPARE(received.count(), 3);
-    QCOMPARE(received.at(2), (QVariantList{peerB, 21, QByteArray("Enabled")}));
+    QCOMPARE(received.at(2), (QVariantList {peerB, 21, QByteArray("Enabled")}));
     QTest::qWait(50);
     QCOMPARE(received.count(), 3);
 }
@@ -216,7 +213,7 @@ void TestPeerSocket::registerListsItselfOnce()
     socket.Register(m_group);
     QTRY_COMPARE(joined.count(), 1);
     QCOMPARE(joined.first().first().toString(), socket.LocalAddress());
-    QCOMPARE(socket.GetMemberList(), QStringList{socket.LocalAddress()});
+    QCOMPARE(socket.GetMemberList(), QStringList {socket.LocalAddress()});
     QTest::qWait(50);
     QCOMPARE(joined.count(), 1);
     QCOMPARE(received.count(), 0);
@@ -238,7 +235,7 @@ void TestPeerSocket::rollCallRefillsList()
     QVERIFY(socket.GetMemberList().isEmpty());
     // Our own roll call comes back through loopback and we answer ourselves.
     QTRY_COMPARE(joined.count(), 3);
-    QCOMPARE(socket.GetMemberList(), QStringList{socket.LocalAddress()});
+    QCOMPARE(socket.GetMemberList(), QStringList {socket.LocalAddress()});
 }
 
 void TestPeerSocket::dispatch_data()
@@ -252,8 +249,8 @@ void TestPeerSocket::dispatch_data()
     QTest::newRow("trigger enabled") << qint32(21) << QByteArray("Enabled") << true << 0 << 0 << QStringList();
     QTest::newRow("other negative") << qint32(-7) << QByteArray("odd") << true << 0 << 0 << QStringList();
     QTest::newRow("zero, empty") << qint32(0) << QByteArray() << true << 0 << 0 << QStringList();
-    QTest::newRow("joined") << qint32(-101) << QByteArray() << false << 1 << 0 << QStringList{peerB};
-    QTest::newRow("joined with data") << qint32(-101) << QByteArray("x") << false << 1 << 0 << QStringList{peerB};
+    QTest::newRow("joined") << qint32(-101) << QByteArray() << false << 1 << 0 << QStringList {peerB};
+    QTest::newRow("joined with data") << qint32(-101) << QByteArray("x") << false << 1 << 0 << QStringList {peerB};
     QTest::newRow("left") << qint32(-102) << QByteArray() << false << 0 << 1 << QStringList();
     // The answer to a roll call goes out to its asker; on loopback that asker's address is
     // ours, so the answer comes back as one join.
@@ -284,7 +281,7 @@ void TestPeerSocket::dispatch()
 
     QCOMPARE(received.count(), toOwner ? 2 : 1);
     if (toOwner)
-        QCOMPARE(received.first(), (QVariantList{peerB, command, data}));
+        QCOMPARE(received.first(), (QVariantList {peerB, command, data}));
     QCOMPARE(joined.count(), joins);
     QCOMPARE(left.count(), leaves);
     if (leaves == 1)
@@ -307,16 +304,16 @@ void TestPeerSocket::memberListIsLive()
     b.send(m_port, AutoDiscovery::CommandMemberJoined, QByteArray());
     // Every join is reported; the list holds the address once.
     QTRY_COMPARE(joined.count(), 2);
-    QCOMPARE(members, QStringList{peerB});
+    QCOMPARE(members, QStringList {peerB});
     members.removeFirst();
     QVERIFY(socket.GetMemberList().isEmpty());
     b.send(m_port, AutoDiscovery::CommandMemberJoined, QByteArray());
-    QTRY_COMPARE(members, QStringList{peerB});
+    QTRY_COMPARE(members, QStringList {peerB});
     // A leave does not shorten the list.
     b.send(m_port, AutoDiscovery::CommandMemberLeft, QByteArray());
     QSignalSpy left(&socket, &AutoDiscovery::MemberLeft);
     QTRY_COMPARE(left.count(), 1);
-    QCOMPARE(members, QStringList{peerB});
+    QCOMPARE(members, QStringList {peerB});
 }
 
 void TestPeerSocket::unregisterRestoresLoopback()
@@ -332,7 +329,7 @@ void TestPeerSocket::unregisterRestoresLoopback()
     socket.Unregister(m_group);
     QVERIFY(socket.SendToSelf());
     QTest::qWait(50);
-    QCOMPARE(socket.GetMemberList(), QStringList{socket.LocalAddress()});
+    QCOMPARE(socket.GetMemberList(), QStringList {socket.LocalAddress()});
 }
 
 void TestPeerSocket::unboundMembershipIsSilent()

@@ -3,23 +3,23 @@
 // The main window as the operator sees it: control places and looks, the two layout states,
 // the menu, the bundle's pictures and the "Play" and "Mark Log" buttons. The host is shown
 // to the window as having no network interface, so no socket is bound here.
-#include "gui/windows/About.h"
-#include "gui/windows/BundleResources.h"
-#include "gui/framework/Canvas.h"
-#include "gui/framework/DisclosureTriangle.h"
 #include "core/platform/ErrorReport.h"
-#include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
 #include "core/platform/HttpClient.h"
 #include "core/platform/Services.h"
-#include "gui/windows/MainMenuBar.h"
-#include "gui/framework/MsgBox.h"
-#include "gui/windows/PrefsWindow.h"
-#include "gui/framework/Rectangle.h"
 #include "core/trigger/TriggerController.h"
-#include "gui/windows/Window1.h"
+#include "gui/framework/Canvas.h"
+#include "gui/framework/DisclosureTriangle.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/framework/Rectangle.h"
 #include "gui/widgets/largeButton.h"
 #include "gui/widgets/medButton.h"
+#include "gui/windows/About.h"
+#include "gui/windows/BundleResources.h"
+#include "gui/windows/MainMenuBar.h"
+#include "gui/windows/PrefsWindow.h"
+#include "gui/windows/Window1.h"
+#include "support/gui/GuiTestKit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -466,9 +466,12 @@ void TestWindowFace::textsFitTheirControls_data()
     for (const char *name : {"StaticText1", "Label1", "Label2", "currAddress", "VTid_disp", "tallyStart", "tallyEnable",
              "Enable", "Disable", "key1on", "key1off", "key2on", "key2off", "playButton", "MarkLog"})
         QTest::newRow(name) << QString::fromLatin1(name) << QString();
-    QTest::newRow("currAddress, widest address") << "currAddress" << "255.255.255.255";
-    QTest::newRow("currAddress, design text") << "currAddress" << "192.168.000.001";
-    QTest::newRow("VTid_disp, design text") << "VTid_disp" << "Untitled";
+    QTest::newRow("currAddress, widest address") << "currAddress"
+                                                 << "255.255.255.255";
+    QTest::newRow("currAddress, design text") << "currAddress"
+                                              << "192.168.000.001";
+    QTest::newRow("VTid_disp, design text") << "VTid_disp"
+                                            << "Untitled";
 }
 
 void TestWindowFace::textsFitTheirControls()
@@ -509,8 +512,8 @@ void TestWindowFace::dialogTextsFitTheirLabels()
 {
     QFETCH(QString, window);
     QFETCH(int, labels);
-    QWidget *dialog =
-        window == QLatin1String("About") ? static_cast<QWidget *>(About::instance()) : PrefsWindow::instance();
+    QWidget *dialog
+        = window == QLatin1String("About") ? static_cast<QWidget *>(About::instance()) : PrefsWindow::instance();
     const auto found = dialog->findChildren<QLabel *>();
     QCOMPARE(found.size(), labels);
     for (QLabel *label : found) {

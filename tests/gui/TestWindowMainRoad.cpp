@@ -5,19 +5,19 @@
 // graphics servers' HTTP requests. Runs inside the test namespace only.
 #include "core/groupmsg/AutoDiscovery.h"
 #include "core/platform/ErrorReport.h"
-#include "support/FakeGraphicsServer.h"
-#include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
 #include "core/platform/HttpClient.h"
 #include "core/platform/Services.h"
+#include "core/platform/UDPSocket.h"
 #include "core/prefs/ModernPreferences.h"
+#include "core/trigger/TriggerController.h"
 #include "gui/framework/MsgBox.h"
 #include "gui/framework/Rectangle.h"
-#include "core/platform/UDPSocket.h"
-#include "core/trigger/TriggerController.h"
-#include "gui/windows/Window1.h"
 #include "gui/widgets/largeButton.h"
 #include "gui/widgets/medButton.h"
+#include "gui/windows/Window1.h"
+#include "support/FakeGraphicsServer.h"
+#include "support/gui/GuiTestKit.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -159,9 +159,8 @@ void TestWindowMainRoad::initTestCase()
 
     m_http = new HttpClient(this);
     Services services = Services::system(m_http);
-    services.network.ipv4Addresses = [this] {
-        return m_hostAddresses.isEmpty() ? HostNetwork::ipv4Addresses() : m_hostAddresses;
-    };
+    services.network.ipv4Addresses
+        = [this] { return m_hostAddresses.isEmpty() ? HostNetwork::ipv4Addresses() : m_hostAddresses; };
     const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
         m_boxes.append(request);
         return MsgBox::Answer::Ok;

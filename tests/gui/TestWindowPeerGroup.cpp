@@ -4,10 +4,10 @@
 // a stranger in a namespace of its own: our own announcements come back from the route's
 // address, which is not the one address the platform names.
 #include "core/groupmsg/AutoDiscovery.h"
-#include "support/gui/GuiTestKit.h"
 #include "core/platform/HostNetwork.h"
 #include "core/trigger/TriggerController.h"
 #include "gui/windows/Window1.h"
+#include "support/gui/GuiTestKit.h"
 
 #include <QCoreApplication>
 #include <QListWidget>
@@ -61,7 +61,8 @@ ip -n %1 route add 224.0.0.0/4 dev veth0
     Window1 *window = Window1::instance();
     QVERIFY(window && window->controller()->ChatSocket->IsConnected());
     QSignalSpy joined(window->controller()->ChatSocket, &AutoDiscovery::MemberJoined);
-    const auto joinRows = [window] { return GuiTestKit::screenMessages(window->Log).filter(QStringLiteral(" Joined")); };
+    const auto joinRows
+        = [window] { return GuiTestKit::screenMessages(window->Log).filter(QStringLiteral(" Joined")); };
 
     // The announcement at opening and the answer to our own roll call.
     QTRY_COMPARE_WITH_TIMEOUT(joined.count(), 2, 5000);

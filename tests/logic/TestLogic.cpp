@@ -116,13 +116,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("texts"); // enable, daily log, play
         const uint red = 0xFFFF0000, green = 0xFF00FF00, grey = 0xFF646464;
         QTest::newRow("red") << 0xFD << 428 << red << -1 << 0 << 0u
-                             << QStringList{s("Enabled by Red Tally"), s("Tally Red On"), s("Play from Red Tally")};
+                             << QStringList {s("Enabled by Red Tally"), s("Tally Red On"), s("Play from Red Tally")};
         QTest::newRow("green") << 2 << 0 << 0u << 0 << 428 << green
-                               << QStringList{s("Enabled by Green Tally"), s("Tally Green On"), s("Play from Green Tally")};
+                               << QStringList {
+                                      s("Enabled by Green Tally"), s("Tally Green On"), s("Play from Green Tally")};
         QTest::newRow("both") << 3 << 214 << red << 214 << 214 << green
-                              << QStringList{s("Enabled by Tally"), s("Tally Red and Green On"), s("Play from Tally")};
+                              << QStringList {s("Enabled by Tally"), s("Tally Red and Green On"), s("Play from Tally")};
         QTest::newRow("off") << 0 << 214 << grey << 214 << 214 << grey
-                             << QStringList{QString(), s("Tally Off"), QString()};
+                             << QStringList {QString(), s("Tally Off"), QString()};
     }
     void tallyTable()
     {
@@ -135,7 +136,7 @@ private Q_SLOTS:
         QTEST(a.greenLamp.left.value_or(-1), "greenLeft");
         QTEST(a.greenLamp.width.value_or(-1), "greenWidth");
         QTEST(uint(a.greenLamp.fill.value_or(0)), "greenFill");
-        QCOMPARE((QStringList{a.enableLogText, a.dailyLogText, a.playLogText}), texts);
+        QCOMPARE((QStringList {a.enableLogText, a.dailyLogText, a.playLogText}), texts);
         QCOMPARE(a.on, !texts.first().isEmpty());
     }
 
@@ -145,9 +146,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QList<int>>("values");
         QTest::addColumn<QList<bool>>("plays");
-        QTest::newRow("red green off green") << QList<int>{1, 2, 0, 2} << QList<bool>{true, false, false, true};
-        QTest::newRow("red repeated") << QList<int>{1, 1} << QList<bool>{true, false};
-        QTest::newRow("green then both") << QList<int>{2, 3, 0, 3} << QList<bool>{true, false, false, true};
+        QTest::newRow("red green off green") << QList<int> {1, 2, 0, 2} << QList<bool> {true, false, false, true};
+        QTest::newRow("red repeated") << QList<int> {1, 1} << QList<bool> {true, false};
+        QTest::newRow("green then both") << QList<int> {2, 3, 0, 3} << QList<bool> {true, false, false, true};
     }
     void playStartsOnlyFromOff()
     {
@@ -168,11 +169,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<double>("value");
         const double inf = std::numeric_limits<double>::infinity();
-        const struct { const char *text; double value; } rows[] = {
-            {"1", 1}, {"1.0", 1}, {"  2.5xyz", 2.5}, {"\t7", 7}, {"-3", -3}, {"+4", 4}, {".5", 0.5},
-            {"5.", 5}, {"1e3", 1000}, {"1E-2", 0.01}, {"2e", 2}, {"2e+", 2}, {"1,5", 1}, {"12 34", 12},
-            {"0x10", 0}, {"OK", 0}, {"", 0}, {"-", 0}, {".", 0}, {"- 1", 0}, {"1e999", inf},
-            {"-1e999", -inf}, {"1e-999", 0}, {"0.000000000000000000001e400", inf}};
+        const struct
+        {
+            const char *text;
+            double value;
+        } rows[] = {{"1", 1}, {"1.0", 1}, {"  2.5xyz", 2.5}, {"\t7", 7}, {"-3", -3}, {"+4", 4}, {".5", 0.5}, {"5.", 5},
+            {"1e3", 1000}, {"1E-2", 0.01}, {"2e", 2}, {"2e+", 2}, {"1,5", 1}, {"12 34", 12}, {"0x10", 0}, {"OK", 0},
+            {"", 0}, {"-", 0}, {".", 0}, {"- 1", 0}, {"1e999", inf}, {"-1e999", -inf}, {"1e-999", 0},
+            {"0.000000000000000000001e400", inf}};
         for (const auto &r : rows)
             QTest::newRow(r.text) << QString::fromLatin1(r.text) << r.value;
         QTest::newRow("arabic digit") << QStringLiteral("\u0661") << 0.0;
@@ -228,10 +232,10 @@ private Q_SLOTS:
 
     void relayTexts()
     {
-        const QStringList screen{QStringLiteral("Sent Key 1 On"), QStringLiteral("Sent Key 1 Off"),
-                                 QStringLiteral("Sent Key 2 On"), QStringLiteral("Sent Key 2 Off")};
-        const QStringList daily{QStringLiteral("Key 1 On"), QStringLiteral("Key 1 Off"), QStringLiteral("Key 2 On"),
-                                QStringLiteral("Key 2 Off")};
+        const QStringList screen {QStringLiteral("Sent Key 1 On"), QStringLiteral("Sent Key 1 Off"),
+            QStringLiteral("Sent Key 2 On"), QStringLiteral("Sent Key 2 Off")};
+        const QStringList daily {QStringLiteral("Key 1 On"), QStringLiteral("Key 1 Off"), QStringLiteral("Key 2 On"),
+            QStringLiteral("Key 2 Off")};
         for (int code = 0; code < 4; ++code) {
             QCOMPARE(RelayCommand::screenText(code), screen.at(code));
             QCOMPARE(RelayCommand::dailyLogText(code), daily.at(code));
@@ -369,20 +373,20 @@ private Q_SLOTS:
         QTest::newRow("slash, quote, backslash")
             << play << s("a/b \"c\" d\\e") << body("play_motions", "a\\/b \\\"c\\\" d\\\\e");
         QTest::newRow("short escapes") << play << s("\b\f\n\r\t") << body("play_motions", "\\b\\f\\n\\r\\t");
-        QTest::newRow("other controls")
-            << play << QString::fromLatin1("\x00\x01\x1f\x7f", 4) << body("play_motions", "\\u0000\\u0001\\u001f\\u007f");
-        QTest::newRow("soft hyphen, arabic")
-            << play << s("\u00ad\u0600\u0604\u0605\u070f") << body("play_motions", "\\u00ad\\u0600\\u0604\xd8\x85\\u070f");
+        QTest::newRow("other controls") << play << QString::fromLatin1("\x00\x01\x1f\x7f", 4)
+                                        << body("play_motions", "\\u0000\\u0001\\u001f\\u007f");
+        QTest::newRow("soft hyphen, arabic") << play << s("\u00ad\u0600\u0604\u0605\u070f")
+                                             << body("play_motions", "\\u00ad\\u0600\\u0604\xd8\x85\\u070f");
         QTest::newRow("khmer, joiners") << play << QStringLiteral("\u17b4\u17b5\u200b\u200c\u200f\u2010")
                                         << body("play_motions", "\\u17b4\\u17b5\xe2\x80\x8b\\u200c\\u200f\xe2\x80\x90");
         QTest::newRow("separators") << play << QStringLiteral("\u2028\u202f\u2030\u2060\u206f\u2070")
                                     << body("play_motions", "\\u2028\\u202f\xe2\x80\xb0\\u2060\\u206f\xe2\x81\xb0");
         QTest::newRow("BOM and end of plane") << play << QStringLiteral("\ufeff\uffef\ufff0\uffff")
-                                  << body("play_motions", "\\ufeff\xef\xbf\xaf\\ufff0\\uffff");
+                                              << body("play_motions", "\\ufeff\xef\xbf\xaf\\ufff0\\uffff");
         QTest::newRow("raw non-ASCII") << play << QStringLiteral("caf\u00e9 \u20ac \U0001F600")
                                        << body("play_motions", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
-        QTest::newRow("lone surrogate")
-            << play << QString(QChar(0xD800)) + QLatin1Char('x') << body("play_motions", "\\ufffdx");
+        QTest::newRow("lone surrogate") << play << QString(QChar(0xD800)) + QLatin1Char('x')
+                                        << body("play_motions", "\\ufffdx");
     }
     void chrWorksBody()
     {
@@ -395,7 +399,7 @@ private Q_SLOTS:
         if (motion == QStringLiteral("motion2"))
             QCOMPARE(bytes.size(), 67);
         // Whatever the escapes, a JSON reader gets the same motion name back.
-        QJsonParseError error{};
+        QJsonParseError error {};
         const QJsonObject o = QJsonDocument::fromJson(bytes, &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
         if (!motion.contains(QChar(0xD800)))
@@ -412,9 +416,9 @@ private Q_SLOTS:
         QCOMPARE(file.path(s("/data/logs/")), s("/data/logs/OnTheAirVideo Log 2024-03-05.txt"));
         QCOMPARE(file.path(QStringLiteral("/data/logs")), QStringLiteral("/data/logsOnTheAirVideo Log 2024-03-05.txt"));
         QCOMPARE(file.line(QStringLiteral("Mark"), QStringLiteral("1")),
-                 "\t2024-03-05\t" + longTime.toUtf8() + "\tTuesday\t**********\tMark on VT 1\r\n");
+            "\t2024-03-05\t" + longTime.toUtf8() + "\tTuesday\t**********\tMark on VT 1\r\n");
         QCOMPARE(file.line(QString(), QString()),
-                 "\t2024-03-05\t" + longTime.toUtf8() + "\tTuesday\t**********\t on VT \r\n");
+            "\t2024-03-05\t" + longTime.toUtf8() + "\tTuesday\t**********\t on VT \r\n");
         QCOMPARE(DailyLogFile::screenRow(when, s("Manual Play Sent")), longTime + s(" : Manual Play Sent"));
         // One event stays one line: control characters are escaped, other text passes as UTF-8.
         const QByteArray line = file.line(QStringLiteral("a\r\nb\tc \u00e9"), QStringLiteral("1\n"));
@@ -428,9 +432,9 @@ private Q_SLOTS:
 
     void weekdays()
     {
-        const QStringList names{QStringLiteral("Sunday"), QStringLiteral("Monday"), QStringLiteral("Tuesday"),
-                                QStringLiteral("Wednesday"), QStringLiteral("Thursday"), QStringLiteral("Friday"),
-                                QStringLiteral("Saturday")};
+        const QStringList names {QStringLiteral("Sunday"), QStringLiteral("Monday"), QStringLiteral("Tuesday"),
+            QStringLiteral("Wednesday"), QStringLiteral("Thursday"), QStringLiteral("Friday"),
+            QStringLiteral("Saturday")};
         for (int i = 0; i < 7; ++i) // 3 March 2024 was a Sunday
             QCOMPARE(DailyLogFile(QDateTime(QDate(2024, 3, 3 + i), QTime(12, 0))).weekdayName(), names.at(i));
     }
@@ -447,8 +451,7 @@ private Q_SLOTS:
         QVERIFY(after.append(folder, QStringLiteral("Early"), QStringLiteral("1")));
         QVERIFY(after.append(folder, QStringLiteral("Later"), QStringLiteral("1")));
         QCOMPARE(readAll(folder + s("OnTheAirVideo Log 2024-12-31.txt")), before.line(s("Late"), s("1")));
-        QCOMPARE(readAll(after.path(folder)),
-                 after.line(s("Early"), s("1")) + after.line(s("Later"), s("1")));
+        QCOMPARE(readAll(after.path(folder)), after.line(s("Early"), s("1")) + after.line(s("Later"), s("1")));
 
         // An existing file keeps what it had.
         QFile existing(before.path(folder));

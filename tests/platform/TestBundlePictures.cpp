@@ -45,7 +45,8 @@ void TestBundlePictures::initTestCase()
     for (const auto &picture : pictures) {
         QImage image(picture.width, picture.height, QImage::Format_ARGB32);
         image.fill(Qt::darkCyan);
-        QVERIFY(image.save(m_resources + QLatin1Char('/') + QLatin1String(picture.name) + QStringLiteral(".png"), "PNG"));
+        QVERIFY(
+            image.save(m_resources + QLatin1Char('/') + QLatin1String(picture.name) + QStringLiteral(".png"), "PNG"));
     }
 
     QFile broken(m_resources + QStringLiteral("/broken.png"));

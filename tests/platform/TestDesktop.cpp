@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "gui/framework/Desktop.h"
 #include "core/platform/Exceptions.h"
+#include "gui/framework/Desktop.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -70,9 +70,10 @@ void TestRemoteControl::initTestCase()
     if (daemon.isEmpty())
         return; // the bus tests skip one by one; the no-bus test runs all the same
     QVERIFY(m_busDir.isValid());
-    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
-                            QStringLiteral("--address=unix:path=") + m_busDir.filePath(QStringLiteral("bus")),
-                            QStringLiteral("--print-address=1")});
+    m_daemon.start(daemon,
+        {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+            QStringLiteral("--address=unix:path=") + m_busDir.filePath(QStringLiteral("bus")),
+            QStringLiteral("--print-address=1")});
     QVERIFY(m_daemon.waitForStarted());
     QVERIFY(m_daemon.waitForReadyRead(10000));
     m_busAddress = QString::fromUtf8(m_daemon.readLine()).trimmed();
@@ -93,8 +94,8 @@ void TestRemoteControl::cleanupTestCase()
 std::unique_ptr<QDBusPendingReply<bool>> TestRemoteControl::call(const QString &eventClass, const QString &eventID)
 {
     QDBusConnection client = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test-client"));
-    QDBusMessage message = QDBusMessage::createMethodCall(RemoteControl::serviceName, RemoteControl::objectPath,
-                                                          interfaceName, QStringLiteral("HandleEvent"));
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        RemoteControl::serviceName, RemoteControl::objectPath, interfaceName, QStringLiteral("HandleEvent"));
     message << eventClass << eventID;
     auto reply = std::make_unique<QDBusPendingReply<bool>>(client.asyncCall(message, 10000));
     // The caller checks isValid(), which is false for a call that never finished.
@@ -119,9 +120,8 @@ TestRemoteControl::ProbeResult TestRemoteControl::runProbe(const QString &busAdd
     }
     if (probe.exitStatus() == QProcess::NormalExit)
         result.exitCode = probe.exitCode();
-    const auto lines = [](const QByteArray &bytes) {
-        return QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    };
+    const auto lines
+        = [](const QByteArray &bytes) { return QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts); };
     result.out = lines(probe.readAllStandardOutput());
     result.err = lines(probe.readAllStandardError());
     return result;
@@ -183,17 +183,18 @@ void TestRemoteControl::answersAScriptCall()
 
     const auto runGdbus = [&](const QString &eventClass, const QString &eventID) {
         QProcess process;
-        process.start(gdbus, {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                              RemoteControl::serviceName, QStringLiteral("--object-path"), RemoteControl::objectPath,
-                              QStringLiteral("--method"), interfaceName + QStringLiteral(".HandleEvent"),
-                              eventClass, eventID});
+        process.start(gdbus,
+            {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"), RemoteControl::serviceName,
+                QStringLiteral("--object-path"), RemoteControl::objectPath, QStringLiteral("--method"),
+                interfaceName + QStringLiteral(".HandleEvent"), eventClass, eventID});
         if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 15000))
             return QStringLiteral("gdbus did not finish");
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     };
     QCOMPARE(runGdbus(QStringLiteral("Bvrq"), QStringLiteral("Rel0")), QStringLiteral("(true,)"));
     QCOMPARE(runGdbus(QStringLiteral("BVRQ"), QStringLiteral("Rel1")), QStringLiteral("(false,)"));
-    QCOMPARE(seen, (QStringList{QStringLiteral("Bvrq"), QStringLiteral("Rel0"), QStringLiteral("BVRQ"), QStringLiteral("Rel1")}));
+    QCOMPARE(seen,
+        (QStringList {QStringLiteral("Bvrq"), QStringLiteral("Rel0"), QStringLiteral("BVRQ"), QStringLiteral("Rel1")}));
 }
 
 void TestRemoteControl::errorInHandlerIsReportedAndAnsweredFalse()
@@ -205,15 +206,14 @@ void TestRemoteControl::errorInHandlerIsReportedAndAnsweredFalse()
         reports << kind + QStringLiteral(": ") + message;
     });
     RemoteControl remote;
-    QVERIFY(remote.start([](const QString &, const QString &) -> bool {
-        throw NilObjectException(QStringLiteral("no window"));
-    }));
+    QVERIFY(remote.start(
+        [](const QString &, const QString &) -> bool { throw NilObjectException(QStringLiteral("no window")); }));
 
     const auto reply = call(QStringLiteral("Bvrq"), QStringLiteral("Rel0"));
     ErrorReport::setObserver({});
     QVERIFY(reply->isValid());
     QCOMPARE(reply->value(), false);
-    QCOMPARE(reports, QStringList{QStringLiteral("NilObjectException: no window")});
+    QCOMPARE(reports, QStringList {QStringLiteral("NilObjectException: no window")});
 
     // The service is still there for the next caller.
     QVERIFY(call(QStringLiteral("Bvrq"), QStringLiteral("Rel1"))->isValid());
@@ -239,7 +239,8 @@ void TestRemoteControl::releasesNameWhenDestroyed()
 {
     if (m_busAddress.isEmpty())
         QSKIP("dbus-daemon is not installed");
-    QDBusConnectionInterface *bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test-client")).interface();
+    QDBusConnectionInterface *bus
+        = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("test-client")).interface();
     QVERIFY(bus);
     {
         RemoteControl remote;
@@ -263,7 +264,7 @@ void TestRemoteControl::nameTakenLeavesProgramRunning()
 
     const ProbeResult probe = runProbe(m_busAddress);
     QCOMPARE(probe.exitCode, 0);
-    QCOMPARE(probe.out, (QStringList{QStringLiteral("started: no"), QStringLiteral("still running")}));
+    QCOMPARE(probe.out, (QStringList {QStringLiteral("started: no"), QStringLiteral("still running")}));
     QCOMPARE(probe.err.size(), 1);
     QVERIFY2(probe.err[0].startsWith(QLatin1String("Remote control unavailable: ")), qPrintable(probe.err[0]));
     QVERIFY2(probe.err[0].contains(RemoteControl::serviceName), qPrintable(probe.err[0]));
@@ -280,9 +281,10 @@ void TestRemoteControl::noSessionBusLeavesProgramRunning()
     QVERIFY(dir.isValid());
     const ProbeResult probe = runProbe(QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("no-bus-here")));
     QCOMPARE(probe.exitCode, 0);
-    QCOMPARE(probe.out, (QStringList{QStringLiteral("started: no"), QStringLiteral("still running")}));
+    QCOMPARE(probe.out, (QStringList {QStringLiteral("started: no"), QStringLiteral("still running")}));
     QCOMPARE(probe.err.size(), 1);
-    QVERIFY2(probe.err[0].startsWith(QLatin1String("Remote control unavailable: no session bus")), qPrintable(probe.err[0]));
+    QVERIFY2(
+        probe.err[0].startsWith(QLatin1String("Remote control unavailable: no session bus")), qPrintable(probe.err[0]));
 }
 
 QTEST_GUILESS_MAIN(TestRemoteControl)

@@ -13,11 +13,11 @@ namespace {
 
 // A script that writes its argument count and arguments, one per line, to "marker" beside
 // itself; the rename makes the marker appear complete or not at all.
-const char recorderScript[] =
-    "#!/bin/sh\n"
-    "dir=$(dirname \"$0\")\n"
-    "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$dir/marker.part\"\n"
-    "mv \"$dir/marker.part\" \"$dir/marker\"\n";
+const char recorderScript[]
+    = "#!/bin/sh\n"
+      "dir=$(dirname \"$0\")\n"
+      "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"$dir/marker.part\"\n"
+      "mv \"$dir/marker.part\" \"$dir/marker\"\n";
 
 bool writeFile(const QString &path, const QByteArray &content, QFile::Permissions permissions)
 {
@@ -74,10 +74,10 @@ void TestScriptRunner::runsScriptWithArguments_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::newRow("none") << QStringList();
-    QTest::newRow("one") << QStringList{QStringLiteral("start")};
-    QTest::newRow("spaces and shell characters")
-        << QStringList{QStringLiteral("a b"), QStringLiteral("$HOME"), QStringLiteral("\"quoted\";|&"), QStringLiteral("*")};
-    QTest::newRow("empty and non-ASCII") << QStringList{QString(), QStringLiteral("Kl\u00e4ppe \u2192 on")};
+    QTest::newRow("one") << QStringList {QStringLiteral("start")};
+    QTest::newRow("spaces and shell characters") << QStringList {
+        QStringLiteral("a b"), QStringLiteral("$HOME"), QStringLiteral("\"quoted\";|&"), QStringLiteral("*")};
+    QTest::newRow("empty and non-ASCII") << QStringList {QString(), QStringLiteral("Kl\u00e4ppe \u2192 on")};
 }
 
 void TestScriptRunner::runsScriptWithArguments()
@@ -92,7 +92,7 @@ void TestScriptRunner::runsScriptWithArguments()
 
     const QString marker = dir.filePath(QStringLiteral("marker"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
-    QCOMPARE(readMarker(marker), QStringList{QString::number(args.size())} + args);
+    QCOMPARE(readMarker(marker), QStringList {QString::number(args.size())} + args);
 }
 
 void TestScriptRunner::relativePathIsNotLookedUpOnPath()
@@ -104,7 +104,7 @@ void TestScriptRunner::relativePathIsNotLookedUpOnPath()
     QVERIFY(scriptDir.isValid() && decoyDir.isValid());
     QVERIFY(writeFile(scriptDir.filePath(QStringLiteral("Play.scpt")), recorderScript, executable));
     QVERIFY(writeFile(decoyDir.filePath(QStringLiteral("Play.scpt")),
-                      "#!/bin/sh\ntouch \"$(dirname \"$0\")/decoy-ran\"\n", executable));
+        "#!/bin/sh\ntouch \"$(dirname \"$0\")/decoy-ran\"\n", executable));
     qputenv("PATH", (decoyDir.path() + QLatin1Char(':') + m_originalPath).toLocal8Bit());
 
     const QString previous = QDir::currentPath();
@@ -140,8 +140,8 @@ void TestScriptRunner::unstartableScriptThrows_data()
     QTest::newRow("missing file") << QStringLiteral("Play.scpt") << QByteArray() << false << false;
     QTest::newRow("empty name") << QString() << QByteArray() << false << false;
     QTest::newRow("not executable") << QStringLiteral("Play.scpt") << QByteArray(recorderScript) << false << true;
-    QTest::newRow("interpreter missing")
-        << QStringLiteral("Play.scpt") << QByteArray("#!/nonexistent/interpreter\n") << true << true;
+    QTest::newRow("interpreter missing") << QStringLiteral("Play.scpt") << QByteArray("#!/nonexistent/interpreter\n")
+                                         << true << true;
     QTest::newRow("folder") << QStringLiteral("folder.scpt") << QByteArray() << true << false;
 }
 
@@ -192,11 +192,13 @@ void TestScriptRunner::handsFileToOsascriptWhereItExists()
 
     const QString marker = binDir.filePath(QStringLiteral("marker"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 10000);
-    QCOMPARE(readMarker(marker), (QStringList{QStringLiteral("3"), script, QStringLiteral("one"), QStringLiteral("two words")}));
+    QCOMPARE(readMarker(marker),
+        (QStringList {QStringLiteral("3"), script, QStringLiteral("one"), QStringLiteral("two words")}));
 
     // A missing file is refused before osascript is asked.
     QVERIFY(QFile::remove(marker));
-    QVERIFY_THROWS_EXCEPTION(RuntimeException, ScriptRunner::runScript(scriptDir.filePath(QStringLiteral("gone.scpt")), {}));
+    QVERIFY_THROWS_EXCEPTION(
+        RuntimeException, ScriptRunner::runScript(scriptDir.filePath(QStringLiteral("gone.scpt")), {}));
     QTest::qWait(200);
     QVERIFY(!QFile::exists(marker));
 }

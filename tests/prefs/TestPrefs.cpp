@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "support/TestFiles.h"
 #include "core/platform/Exceptions.h"
 #include "core/prefs/ModernPreferences.h"
 #include "core/prefs/Prefs.h"
+#include "support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -128,7 +128,8 @@ void TestPrefs::missingKeyFallbacks_data()
     QTest::addColumn<bool>("stored");
 
     QTest::newRow("chrWorksIP") << QStringLiteral("chrWorksIP") << QVariant(QStringLiteral("192.168.0.1")) << true;
-    QTest::newRow("chrWorksIPBup") << QStringLiteral("chrWorksIPBup") << QVariant(QStringLiteral("192.168.0.2")) << true;
+    QTest::newRow("chrWorksIPBup") << QStringLiteral("chrWorksIPBup") << QVariant(QStringLiteral("192.168.0.2"))
+                                   << true;
     // Unlike the first-start defaults, the other text keys fall back to empty text.
     QTest::newRow("motion1Name") << QStringLiteral("motion1Name") << QVariant(QString()) << true;
     QTest::newRow("IPAddr") << QStringLiteral("IPAddr") << QVariant(QString()) << true;
@@ -182,8 +183,7 @@ void TestPrefs::loadResult_data()
     QTest::addColumn<bool>("loaded");
 
     QTest::newRow("object") << QByteArray(R"({"VTid":"4"})") << true;
-    QTest::newRow("object with whitespace and escapes")
-        << QByteArray(" \r\n\t{ \"VTid\" : \"\\u0034\" }\n") << true;
+    QTest::newRow("object with whitespace and escapes") << QByteArray(" \r\n\t{ \"VTid\" : \"\\u0034\" }\n") << true;
     QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF{\"VTid\":\"4\"}") << true;
     QTest::newRow("empty file") << QByteArray() << false;
     QTest::newRow("not JSON") << QByteArray("VTid=4") << false;
@@ -298,8 +298,9 @@ void TestPrefs::fifoAtThePathIsRefusedAtOnce()
 
 void TestPrefs::foreignMembersAndTypesSurviveSave()
 {
-    const QByteArray content = R"({"VTid":3,"tslPlay":true,"chrWorksIP":"10.9.8.7","custom":{"list":[1,"two",false],"n":null},)"
-                               R"("note":"Grüße \"quoted\" \\ slash / tab\t","ratio":0.5})";
+    const QByteArray content
+        = R"({"VTid":3,"tslPlay":true,"chrWorksIP":"10.9.8.7","custom":{"list":[1,"two",false],"n":null},)"
+          R"("note":"Grüße \"quoted\" \\ slash / tab\t","ratio":0.5})";
     QVERIFY(QDir().mkpath(storeFolder()));
     QVERIFY(writeAll(prefsFile(), content));
     QVERIFY(store().Load());
@@ -338,10 +339,11 @@ void TestPrefs::savedFileFormat()
     QCOMPARE(document.object().value(QStringLiteral("VTid")).toString(), QStringLiteral("Ω1"));
     QVERIFY(document.object().value(QStringLiteral("tslEnable")).isBool());
     // UTF-8, not an escape and not another encoding.
-    QVERIFY(bytes.contains("\xCE\xA9" "1"));
+    QVERIFY(bytes.contains("\xCE\xA9"
+                           "1"));
     // Nothing is left beside the file.
     QCOMPARE(QDir(storeFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList({QStringLiteral("Brenvale.prefs")}));
+        QStringList({QStringLiteral("Brenvale.prefs")}));
 }
 
 void TestPrefs::failedSaveReportsFalse_data()
@@ -389,9 +391,10 @@ void TestPrefs::failedWriteLeavesOldFileWhole()
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The shell ignores SIGXFSZ before it becomes the child, so an oversized write fails with
     // an error instead of killing the process.
-    child.start(prlimit, {QStringLiteral("--fsize=256"), QStringLiteral("sh"), QStringLiteral("-c"),
-                          QStringLiteral("trap '' XFSZ; exec \"$0\" \"$1\""), QCoreApplication::applicationFilePath(),
-                          QString::fromLatin1(saveUnderSizeLimitArgument)});
+    child.start(prlimit,
+        {QStringLiteral("--fsize=256"), QStringLiteral("sh"), QStringLiteral("-c"),
+            QStringLiteral("trap '' XFSZ; exec \"$0\" \"$1\""), QCoreApplication::applicationFilePath(),
+            QString::fromLatin1(saveUnderSizeLimitArgument)});
     QVERIFY(child.waitForFinished(30000));
     const QByteArray output = child.readAllStandardOutput();
     if (child.exitCode() != 0 && output.isEmpty())
@@ -401,7 +404,7 @@ void TestPrefs::failedWriteLeavesOldFileWhole()
 
     QCOMPARE(readAll(prefsFile()), old);
     QCOMPARE(QDir(storeFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList({QStringLiteral("Brenvale.prefs")}));
+        QStringList({QStringLiteral("Brenvale.prefs")}));
 }
 
 void TestPrefs::symlinkedFileIsFollowed()
@@ -436,7 +439,7 @@ void TestPrefs::symlinkedFolderIsFollowed()
 
     QVERIFY(QFileInfo(storeFolder()).isSymLink());
     QCOMPARE(readObject(realFolder + QStringLiteral("/Brenvale.prefs")),
-             QJsonObject({{QStringLiteral("VTid"), QStringLiteral("2")}}));
+        QJsonObject({{QStringLiteral("VTid"), QStringLiteral("2")}}));
 }
 
 void TestPrefs::initialiseReplacesStoreWithoutLoading()

@@ -4,14 +4,10 @@
 
 #include <QTest>
 
-ChildProcess::ChildProcess(const QString &name, QObject *parent)
-    : QObject(parent)
-    , m_name(name)
+ChildProcess::ChildProcess(const QString &name, QObject *parent) : QObject(parent), m_name(name)
 {
-    connect(&m_process, &QProcess::readyReadStandardOutput, this,
-            [this] { collect(QProcess::StandardOutput); });
-    connect(&m_process, &QProcess::readyReadStandardError, this,
-            [this] { collect(QProcess::StandardError); });
+    connect(&m_process, &QProcess::readyReadStandardOutput, this, [this] { collect(QProcess::StandardOutput); });
+    connect(&m_process, &QProcess::readyReadStandardError, this, [this] { collect(QProcess::StandardError); });
 }
 
 ChildProcess::~ChildProcess()
@@ -19,8 +15,8 @@ ChildProcess::~ChildProcess()
     stop(3000);
 }
 
-bool ChildProcess::start(const QString &netns, const QString &program, const QStringList &arguments,
-                       const QProcessEnvironment &environment)
+bool ChildProcess::start(
+    const QString &netns, const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
 {
     m_process.setProcessEnvironment(environment);
     m_process.setStandardInputFile(QProcess::nullDevice());
@@ -28,7 +24,7 @@ bool ChildProcess::start(const QString &netns, const QString &program, const QSt
         m_process.start(program, arguments);
     } else {
         m_process.start(QStringLiteral("ip"),
-                        QStringList{QStringLiteral("netns"), QStringLiteral("exec"), netns, program} + arguments);
+            QStringList {QStringLiteral("netns"), QStringLiteral("exec"), netns, program} + arguments);
     }
     return m_process.waitForStarted(10000);
 }

@@ -23,7 +23,7 @@ public:
 
     // `netns` empty runs the program in the caller's namespace. Returns whether it started.
     bool start(const QString &netns, const QString &program, const QStringList &arguments,
-               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     // Ends the program; returns whether it quit on SIGTERM with exit code 0 within graceMs.
     bool stop(int graceMs = 5000);
     bool isRunning() const;

@@ -55,10 +55,7 @@ QStringList dailyLines(const QString &folder)
 
 } // namespace
 
-E2eProgram::E2eProgram(const QString &bundle)
-    : m_bundle(bundle)
-{
-}
+E2eProgram::E2eProgram(const QString &bundle) : m_bundle(bundle) { }
 
 QString E2eProgram::buildDir()
 {
@@ -107,8 +104,8 @@ bool E2eProgram::prepare(const QVariantMap &preferences)
         return false;
     }
     QString out;
-    if (!Command::run(QStringLiteral("cp"), {QStringLiteral("-a"), m_bundle, m_dir.path() + QStringLiteral("/")},
-                         &out)) {
+    if (!Command::run(
+            QStringLiteral("cp"), {QStringLiteral("-a"), m_bundle, m_dir.path() + QStringLiteral("/")}, &out)) {
         m_error = QStringLiteral("cannot copy the bundle ") + m_bundle + QStringLiteral(": ") + out;
         return false;
     }
@@ -121,7 +118,7 @@ bool E2eProgram::prepare(const QVariantMap &preferences)
     if (!play.open(QIODevice::WriteOnly | QIODevice::Truncate)
         || play.write(playScript(m_dir.path() + QStringLiteral("/play-starts")).toUtf8()) < 0
         || !play.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                | QFileDevice::ReadGroup | QFileDevice::ExeGroup)) {
+            | QFileDevice::ReadGroup | QFileDevice::ExeGroup)) {
         m_error = QStringLiteral("cannot replace Play.scpt: ") + play.errorString();
         return false;
     }
@@ -129,8 +126,8 @@ bool E2eProgram::prepare(const QVariantMap &preferences)
 
     if (!QDir().mkpath(logFolder()) || !QDir().mkpath(QFileInfo(preferencesFile()).absolutePath())
         || !QDir().mkpath(home() + QStringLiteral("/Documents")) || !QDir().mkpath(runtimeFolder())
-        || !QFile::setPermissions(runtimeFolder(),
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+        || !QFile::setPermissions(
+            runtimeFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
         m_error = QStringLiteral("cannot make the folders in ") + home();
         return false;
     }
@@ -149,16 +146,15 @@ bool E2eProgram::prepare(const QVariantMap &preferences)
 QProcessEnvironment E2eProgram::environment(const QString &busAddress) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString &name : {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                                QStringLiteral("XDG_DOCUMENTS_DIR")})
+    for (const QString &name :
+        {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("XDG_DOCUMENTS_DIR")})
         env.remove(name);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
     env.insert(QStringLiteral("HOME"), home());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home() + QStringLiteral("/.config"));
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-               busAddress.isEmpty() ? QStringLiteral("unix:path=") + m_dir.path() + QStringLiteral("/no-bus")
-                                    : busAddress);
+        busAddress.isEmpty() ? QStringLiteral("unix:path=") + m_dir.path() + QStringLiteral("/no-bus") : busAddress);
     return env;
 }
 

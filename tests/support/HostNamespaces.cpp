@@ -12,10 +12,8 @@ const QString switchHost = QStringLiteral("SW");
 } // namespace
 
 HostNamespaces::HostNamespaces(const QString &tag, int subnet)
-    : m_prefix(QStringLiteral("brv%1%2").arg(tag).arg(QCoreApplication::applicationPid()))
-    , m_subnet(subnet)
-{
-}
+    : m_prefix(QStringLiteral("brv%1%2").arg(tag).arg(QCoreApplication::applicationPid())), m_subnet(subnet)
+{ }
 
 HostNamespaces::~HostNamespaces()
 {
@@ -69,27 +67,35 @@ bool HostNamespaces::create(const QStringList &hosts)
 
     const QString sw = namespaceOf(switchHost);
     // Snooping off: the bridge floods every group datagram, as a plain switch would.
-    bool ok = runStep(ip, {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("add"), QStringLiteral("br0"),
-                           QStringLiteral("type"), QStringLiteral("bridge"), QStringLiteral("mcast_snooping"),
-                           QStringLiteral("0")})
-        && runStep(ip, {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("br0"),
-                        QStringLiteral("up")});
+    bool ok = runStep(ip,
+                  {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("add"), QStringLiteral("br0"),
+                      QStringLiteral("type"), QStringLiteral("bridge"), QStringLiteral("mcast_snooping"),
+                      QStringLiteral("0")})
+        && runStep(ip,
+            {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("br0"),
+                QStringLiteral("up")});
     for (qsizetype i = 0; ok && i < hosts.size(); ++i) {
         const QString ns = namespaceOf(hosts.at(i));
         const QString port = QStringLiteral("p") + hosts.at(i);
-        ok = runStep(ip, {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("add"), port,
-                          QStringLiteral("type"), QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"),
-                          QStringLiteral("veth0"), QStringLiteral("netns"), ns})
-            && runStep(ip, {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("set"), port,
-                            QStringLiteral("master"), QStringLiteral("br0"), QStringLiteral("up")})
-            && runStep(ip, {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                            QStringLiteral("up")})
-            && runStep(ip, {QStringLiteral("-n"), ns, QStringLiteral("addr"), QStringLiteral("add"),
-                            addressOf(hosts.at(i)) + QStringLiteral("/24"), QStringLiteral("dev"), QStringLiteral("veth0")})
-            && runStep(ip, {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("veth0"),
-                            QStringLiteral("up")})
-            && runStep(ip, {QStringLiteral("-n"), ns, QStringLiteral("route"), QStringLiteral("add"),
-                            QStringLiteral("224.0.0.0/4"), QStringLiteral("dev"), QStringLiteral("veth0")});
+        ok = runStep(ip,
+                 {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("add"), port, QStringLiteral("type"),
+                     QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("veth0"),
+                     QStringLiteral("netns"), ns})
+            && runStep(ip,
+                {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("set"), port,
+                    QStringLiteral("master"), QStringLiteral("br0"), QStringLiteral("up")})
+            && runStep(ip,
+                {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
+                    QStringLiteral("up")})
+            && runStep(ip,
+                {QStringLiteral("-n"), ns, QStringLiteral("addr"), QStringLiteral("add"),
+                    addressOf(hosts.at(i)) + QStringLiteral("/24"), QStringLiteral("dev"), QStringLiteral("veth0")})
+            && runStep(ip,
+                {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("veth0"),
+                    QStringLiteral("up")})
+            && runStep(ip,
+                {QStringLiteral("-n"), ns, QStringLiteral("route"), QStringLiteral("add"),
+                    QStringLiteral("224.0.0.0/4"), QStringLiteral("dev"), QStringLiteral("veth0")});
     }
     if (!ok)
         remove();

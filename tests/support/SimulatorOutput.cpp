@@ -19,14 +19,22 @@ QByteArray unescape(const QString &quoted)
         }
         const char next = in.at(++i);
         switch (next) {
-        case 'n': out.append('\n'); break;
-        case 'r': out.append('\r'); break;
-        case 't': out.append('\t'); break;
+        case 'n':
+            out.append('\n');
+            break;
+        case 'r':
+            out.append('\r');
+            break;
+        case 't':
+            out.append('\t');
+            break;
         case 'x':
             out.append(static_cast<char>(in.mid(i + 1, 2).toInt(nullptr, 16)));
             i += 2;
             break;
-        default: out.append(next); break;
+        default:
+            out.append(next);
+            break;
         }
     }
     return out;
@@ -51,10 +59,10 @@ QList<GraphicsRequest> graphicsRequests(const QStringList &lines)
         const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
         if (object.isEmpty())
             continue;
-        requests.append({object.value(QLatin1String("method")).toString(), object.value(QLatin1String("path")).toString(),
-                         object.value(QLatin1String("peer")).toString(),
-                         object.value(QLatin1String("headers")).toObject(),
-                         object.value(QLatin1String("body")).toString().toUtf8()});
+        requests.append(
+            {object.value(QLatin1String("method")).toString(), object.value(QLatin1String("path")).toString(),
+                object.value(QLatin1String("peer")).toString(), object.value(QLatin1String("headers")).toObject(),
+                object.value(QLatin1String("body")).toString().toUtf8()});
     }
     return requests;
 }

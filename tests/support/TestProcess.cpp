@@ -13,8 +13,8 @@ TestProcess::TestProcess() : m_executable(defaultExecutable()), m_environment(QP
     m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
     m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     // Folders of the real user that would otherwise leak in through the XDG variables.
-    for (const char *name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR",
-                             "DBUS_SESSION_BUS_ADDRESS"})
+    for (const char *name :
+        {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR", "DBUS_SESSION_BUS_ADDRESS"})
         m_environment.remove(QString::fromLatin1(name));
 }
 

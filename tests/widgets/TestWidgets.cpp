@@ -150,7 +150,7 @@ void TestWidgets::captionFont()
     const QFontInfo info(font);
     QVERIFY(info.bold());
     QVERIFY2(!info.family().contains(QLatin1String("Mono")) && !info.family().contains(QLatin1String("Serif")),
-             qPrintable(info.family()));
+        qPrintable(info.family()));
     button.setTextSize(40);
     font = button.captionFont();
     // Design points are pixels: 40 points fill 40 pixels whatever the screen's dpi.
@@ -163,7 +163,8 @@ void TestWidgets::captionFont()
     button.setCaption(QStringLiteral("HH"));
     button.setState(QStringLiteral("none"));
     const QRect ink = inkOf(renderAlone(button), QColor(0, 0, 0));
-    QVERIFY2(qAbs(ink.height() - capHeight) <= 2.0, qPrintable(QStringLiteral("%1 vs %2").arg(ink.height()).arg(capHeight)));
+    QVERIFY2(
+        qAbs(ink.height() - capHeight) <= 2.0, qPrintable(QStringLiteral("%1 vs %2").arg(ink.height()).arg(capHeight)));
 }
 
 void TestWidgets::fill_data()
@@ -204,11 +205,11 @@ void TestWidgets::fill()
         const int w = image.width(), h = image.height();
         // Each edge of the fill is exact, the pixel beyond it untouched.
         for (const QPoint p : {QPoint(inset, h / 2), QPoint(w - 1 - inset, h / 2), QPoint(w / 2, inset),
-                               QPoint(w / 2, h - 1 - inset), QPoint(w / 2, h / 2), QPoint(inset + 2, inset + 2)})
+                 QPoint(w / 2, h - 1 - inset), QPoint(w / 2, h / 2), QPoint(inset + 2, inset + 2)})
             QCOMPARE(image.pixelColor(p), fill);
         if (inset > 0) {
             for (const QPoint p : {QPoint(inset - 1, h / 2), QPoint(w - inset, h / 2), QPoint(w / 2, inset - 1),
-                                   QPoint(w / 2, h - inset), QPoint(0, 0)})
+                     QPoint(w / 2, h - inset), QPoint(0, 0)})
                 QCOMPARE(image.pixelColor(p).alpha(), 0);
         }
         // Rounded corners: the corner pixel is not fully covered.
@@ -257,8 +258,8 @@ void TestWidgets::captionInTextColor()
 
     // Centred across; the capitals stand on the baseline the formula gives.
     const QFontMetricsF metrics(button.captionFont(), &image);
-    const QPointF origin =
-        CanvasButton::captionPosition(90, 33, metrics.horizontalAdvance(button.caption()), metrics.ascent());
+    const QPointF origin
+        = CanvasButton::captionPosition(90, 33, metrics.horizontalAdvance(button.caption()), metrics.ascent());
     QVERIFY2(qAbs((ink.left() + ink.right() + 1) / 2.0 - 45) <= 2.0, qPrintable(QString::number(ink.center().x())));
     QVERIFY(qAbs(ink.bottom() + 1 - origin.y()) <= 1.0);
 
@@ -318,14 +319,27 @@ void TestWidgets::mouseTable_data()
     QTest::addColumn<QStringList>("states"); // after each step
     QTest::addColumn<int>("actions");
     const auto list = [](const char *s) { return QString::fromLatin1(s).split(QLatin1Char(' ')); };
-    QTest::newRow("med click") << "med" << "normal" << list("enter press release leave") << list("hover pushed normal normal") << 1;
-    QTest::newRow("med drag off") << "med" << "normal" << list("enter press leave releaseOutside") << list("hover pushed normal normal") << 1;
-    QTest::newRow("med release without press") << "med" << "normal" << list("enter release") << list("hover hover") << 0;
-    QTest::newRow("med double click") << "med" << "normal" << list("press release dclick release") << list("pushed normal pushed normal") << 2;
-    QTest::newRow("large click") << "large" << "normal" << list("enter press release leave") << list("normal pushed pushed pushed") << 1;
-    QTest::newRow("large drag off") << "large" << "normal" << list("press leave releaseOutside") << list("pushed pushed pushed") << 1;
-    QTest::newRow("large hover keeps pushed") << "large" << "pushed" << list("enter leave") << list("pushed pushed") << 0;
-    QTest::newRow("large release without press") << "large" << "normal" << list("release") << list("normal") << 0;
+    QTest::newRow("med click") << "med"
+                               << "normal" << list("enter press release leave") << list("hover pushed normal normal")
+                               << 1;
+    QTest::newRow("med drag off") << "med"
+                                  << "normal" << list("enter press leave releaseOutside")
+                                  << list("hover pushed normal normal") << 1;
+    QTest::newRow("med release without press") << "med"
+                                               << "normal" << list("enter release") << list("hover hover") << 0;
+    QTest::newRow("med double click") << "med"
+                                      << "normal" << list("press release dclick release")
+                                      << list("pushed normal pushed normal") << 2;
+    QTest::newRow("large click") << "large"
+                                 << "normal" << list("enter press release leave") << list("normal pushed pushed pushed")
+                                 << 1;
+    QTest::newRow("large drag off") << "large"
+                                    << "normal" << list("press leave releaseOutside") << list("pushed pushed pushed")
+                                    << 1;
+    QTest::newRow("large hover keeps pushed") << "large"
+                                              << "pushed" << list("enter leave") << list("pushed pushed") << 0;
+    QTest::newRow("large release without press") << "large"
+                                                 << "normal" << list("release") << list("normal") << 0;
 }
 
 void TestWidgets::mouseTable()
@@ -375,13 +389,13 @@ void TestWidgets::pressWithSecondButton()
     // A press whose release never came (the button was hidden meanwhile) does not block the
     // next one.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), button.mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+        Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&button, &press);
     QMouseEvent again(QEvent::MouseButtonPress, QPointF(5, 5), button.mapToGlobal(QPointF(5, 5)), Qt::RightButton,
-                      Qt::RightButton, Qt::NoModifier);
+        Qt::RightButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&button, &again);
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), button.mapToGlobal(QPointF(5, 5)), Qt::RightButton,
-                        Qt::NoButton, Qt::NoModifier);
+        Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&button, &release);
     QCOMPARE(spy.count(), 2);
     QCOMPARE(button.state(), QStringLiteral("normal"));

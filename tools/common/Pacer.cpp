@@ -4,10 +4,7 @@
 
 #include <algorithm>
 
-Pacer::Pacer(qint64 count, double perSecond, QObject *parent)
-    : QObject(parent)
-    , m_count(count)
-    , m_perSecond(perSecond)
+Pacer::Pacer(qint64 count, double perSecond, QObject *parent) : QObject(parent), m_count(count), m_perSecond(perSecond)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);

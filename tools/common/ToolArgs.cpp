@@ -43,7 +43,10 @@ qint64 integer(const QCommandLineParser &parser, const QString &name, qint64 min
         value = -value;
     if (!ok || value < min || value > max)
         usageError(QStringLiteral("--%1 wants a whole number from %2 to %3, not \"%4\"")
-                       .arg(name).arg(min).arg(max).arg(parser.value(name)));
+                       .arg(name)
+                       .arg(min)
+                       .arg(max)
+                       .arg(parser.value(name)));
     return value;
 }
 
@@ -53,7 +56,10 @@ double number(const QCommandLineParser &parser, const QString &name, double min,
     const double value = parser.value(name).trimmed().toDouble(&ok);
     if (!ok || !std::isfinite(value) || value < min || value > max)
         usageError(QStringLiteral("--%1 wants a number from %2 to %3, not \"%4\"")
-                       .arg(name).arg(min).arg(max).arg(parser.value(name)));
+                       .arg(name)
+                       .arg(min)
+                       .arg(max)
+                       .arg(parser.value(name)));
     return value;
 }
 

@@ -23,8 +23,7 @@ const QString quitAfterOption = QStringLiteral("quit-after");
 
 } // namespace
 
-ToolLifetime::ToolLifetime(QObject *parent)
-    : QObject(parent)
+ToolLifetime::ToolLifetime(QObject *parent) : QObject(parent)
 {
     m_signalWatch.setInterval(20);
     connect(&m_signalWatch, &QTimer::timeout, this, &ToolLifetime::checkSignal);
@@ -38,8 +37,8 @@ ToolLifetime::ToolLifetime(QObject *parent)
 
 void ToolLifetime::addOptions(QCommandLineParser &parser)
 {
-    parser.addOption({quitAfterOption, QStringLiteral("Quit after <seconds> (fractions allowed)."),
-                      QStringLiteral("seconds")});
+    parser.addOption(
+        {quitAfterOption, QStringLiteral("Quit after <seconds> (fractions allowed)."), QStringLiteral("seconds")});
 }
 
 void ToolLifetime::start(const QCommandLineParser &parser)

@@ -45,11 +45,21 @@ QString quoted(const QByteArray &bytes)
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         switch (byte) {
-        case '\\': text += QLatin1String("\\\\"); break;
-        case '"': text += QLatin1String("\\\""); break;
-        case '\n': text += QLatin1String("\\n"); break;
-        case '\r': text += QLatin1String("\\r"); break;
-        case '\t': text += QLatin1String("\\t"); break;
+        case '\\':
+            text += QLatin1String("\\\\");
+            break;
+        case '"':
+            text += QLatin1String("\\\"");
+            break;
+        case '\n':
+            text += QLatin1String("\\n");
+            break;
+        case '\r':
+            text += QLatin1String("\\r");
+            break;
+        case '\t':
+            text += QLatin1String("\\t");
+            break;
         default:
             if (byte >= 0x20 && byte < 0x7f)
                 text += QLatin1Char(c);

@@ -7,9 +7,7 @@
 #include <QJsonDocument>
 #include <QTcpSocket>
 
-GraphicsServer::GraphicsServer(const Settings &settings, QObject *parent)
-    : QObject(parent)
-    , m_settings(settings)
+GraphicsServer::GraphicsServer(const Settings &settings, QObject *parent) : QObject(parent), m_settings(settings)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &GraphicsServer::acceptPending);
 }
@@ -24,12 +22,13 @@ bool GraphicsServer::start()
         }
     }
     if (!m_server.listen(m_settings.bindAddress, m_settings.port)) {
-        ToolOutput::status(QStringLiteral("cannot listen on %1: %2")
-                               .arg(ToolOutput::endpoint(m_settings.bindAddress, m_settings.port), m_server.errorString()));
+        ToolOutput::status(
+            QStringLiteral("cannot listen on %1: %2")
+                .arg(ToolOutput::endpoint(m_settings.bindAddress, m_settings.port), m_server.errorString()));
         return false;
     }
-    ToolOutput::status(QStringLiteral("listening on %1")
-                           .arg(ToolOutput::endpoint(m_settings.bindAddress, m_server.serverPort())));
+    ToolOutput::status(
+        QStringLiteral("listening on %1").arg(ToolOutput::endpoint(m_settings.bindAddress, m_server.serverPort())));
     return true;
 }
 

@@ -17,29 +17,40 @@ const QByteArray headEnd = QByteArrayLiteral("\r\n\r\n");
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 100: return "Continue";
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 413: return "Content Too Large";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 100:
+        return "Continue";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 413:
+        return "Content Too Large";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 500:
+        return "Internal Server Error";
+    case 501:
+        return "Not Implemented";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
 } // namespace
 
 HttpConnection::HttpConnection(QTcpSocket *socket, const Answer &answer, QObject *parent)
-    : QObject(parent)
-    , m_socket(socket)
-    , m_answer(answer)
-    , m_peer(ToolOutput::endpoint(socket->peerAddress(), socket->peerPort()))
+    : QObject(parent), m_socket(socket), m_answer(answer),
+      m_peer(ToolOutput::endpoint(socket->peerAddress(), socket->peerPort()))
 {
     m_socket->setParent(this);
     connect(m_socket, &QTcpSocket::readyRead, this, &HttpConnection::readAvailable);

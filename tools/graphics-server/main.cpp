@@ -13,20 +13,20 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("brenvale-graphics-server"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A graphics server on HTTP/1.1: prints each request as one JSON line on standard output,\n"
-        "  {\"at\":<us>,\"body\":\"<text>\",\"headers\":{\"<lower-case name>\":\"<value>\",...},\n"
-        "   \"length\":<body bytes>,\"method\":\"POST\",\"path\":\"/\",\"peer\":\"<addr>:<port>\"}\n"
-        "and answers it. <us> is the monotonic clock in microseconds. Connections, closes and\n"
-        "\"listening on <addr>:<port>\" go to standard error. Bodies need Content-Length."));
+    parser.setApplicationDescription(
+        QStringLiteral("A graphics server on HTTP/1.1: prints each request as one JSON line on standard output,\n"
+                       "  {\"at\":<us>,\"body\":\"<text>\",\"headers\":{\"<lower-case name>\":\"<value>\",...},\n"
+                       "   \"length\":<body bytes>,\"method\":\"POST\",\"path\":\"/\",\"peer\":\"<addr>:<port>\"}\n"
+                       "and answers it. <us> is the monotonic clock in microseconds. Connections, closes and\n"
+                       "\"listening on <addr>:<port>\" go to standard error. Bodies need Content-Length."));
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("bind"), QStringLiteral("Local IPv4 address to listen on (default 0.0.0.0)."),
-         QStringLiteral("address"), QStringLiteral("0.0.0.0")},
+            QStringLiteral("address"), QStringLiteral("0.0.0.0")},
         {QStringLiteral("port"), QStringLiteral("TCP port (default 5201)."), QStringLiteral("port"),
-         QStringLiteral("5201")},
+            QStringLiteral("5201")},
         {QStringLiteral("status"), QStringLiteral("HTTP status of every answer, 200-599 (default 200)."),
-         QStringLiteral("code"), QStringLiteral("200")},
+            QStringLiteral("code"), QStringLiteral("200")},
         {QStringLiteral("body"), QStringLiteral("Body of every answer (default empty)."), QStringLiteral("text")},
         {QStringLiteral("stall"), QStringLiteral("Read requests but never answer, keeping the connection open.")},
         {QStringLiteral("record"), QStringLiteral("Also append each JSON line to this file."), QStringLiteral("file")},

@@ -28,9 +28,7 @@ QByteArray PeerProbe::buildMessage(qint32 command, const QByteArray &data)
 }
 
 PeerProbe::PeerProbe(const Settings &settings, QObject *parent)
-    : QObject(parent)
-    , m_settings(settings)
-    , m_pacer(settings.count, settings.perSecond)
+    : QObject(parent), m_settings(settings), m_pacer(settings.count, settings.perSecond)
 {
     connect(&m_socket, &QUdpSocket::readyRead, this, &PeerProbe::readPending);
     connect(&m_pacer, &Pacer::tick, this, &PeerProbe::send);
@@ -46,14 +44,15 @@ bool PeerProbe::start()
         return false;
     }
     if (!m_socket.joinMulticastGroup(m_settings.group)) {
-        ToolOutput::status(QStringLiteral("cannot join %1: %2").arg(m_settings.group.toString(), m_socket.errorString()));
+        ToolOutput::status(
+            QStringLiteral("cannot join %1: %2").arg(m_settings.group.toString(), m_socket.errorString()));
         return false;
     }
     m_socket.setSocketOption(QAbstractSocket::MulticastTtlOption, QVariant(m_settings.ttl));
     m_socket.setSocketOption(QAbstractSocket::MulticastLoopbackOption, QVariant(1));
     ToolOutput::status(QStringLiteral("listening on %1 group %2")
                            .arg(ToolOutput::endpoint(QHostAddress(QHostAddress::AnyIPv4), m_socket.localPort()),
-                                m_settings.group.toString()));
+                               m_settings.group.toString()));
     if (m_settings.sends)
         m_pacer.start();
     return true;
@@ -66,7 +65,7 @@ void PeerProbe::readPending()
         if (!datagram.isValid())
             break;
         printDatagram(ToolOutput::endpoint(datagram.senderAddress(), static_cast<quint16>(datagram.senderPort())),
-                      datagram.data());
+            datagram.data());
     }
 }
 
@@ -78,7 +77,7 @@ void PeerProbe::printDatagram(const QString &from, const QByteArray &bytes)
     // One stamp for the datagram and all the messages in it.
     const qint64 receivedAt = ToolOutput::nowMicros();
     ToolOutput::event(QLatin1String("datagram from ") + from + QLatin1String(" size ") + QString::number(bytes.size())
-                      + stamp(receivedAt));
+        + stamp(receivedAt));
     qsizetype offset = 0;
     while (offset < bytes.size()) {
         const qsizetype left = bytes.size() - offset;
@@ -87,14 +86,14 @@ void PeerProbe::printDatagram(const QString &from, const QByteArray &bytes)
             length = qFromBigEndian<qint32>(bytes.constData() + offset);
         if (left < headerSize || length < headerSize || length > left) {
             ToolOutput::event(QLatin1String("fragment from ") + from + QLatin1String(" size ") + QString::number(left)
-                              + QLatin1String(" data ") + ToolOutput::quoted(bytes.mid(offset)) + stamp(receivedAt));
+                + QLatin1String(" data ") + ToolOutput::quoted(bytes.mid(offset)) + stamp(receivedAt));
             return;
         }
         const qint32 command = qFromBigEndian<qint32>(bytes.constData() + offset + 4);
         const QByteArray data = bytes.mid(offset + headerSize, length - headerSize);
         ToolOutput::event(QLatin1String("message from ") + from + QLatin1String(" command ") + QString::number(command)
-                          + QLatin1String(" length ") + QString::number(length) + QLatin1String(" data ")
-                          + ToolOutput::quoted(data) + stamp(receivedAt));
+            + QLatin1String(" length ") + QString::number(length) + QLatin1String(" data ") + ToolOutput::quoted(data)
+            + stamp(receivedAt));
         offset += length;
     }
 }
@@ -106,12 +105,14 @@ void PeerProbe::send(qint64 number)
     // Stamped before the write, so that a receiver's stamp is never earlier than this one.
     const qint64 sentAt = ToolOutput::nowMicros();
     if (m_socket.writeDatagram(bytes, m_settings.to, m_settings.port) != bytes.size()) {
-        ToolOutput::status(QStringLiteral("datagram %1 to %2 not sent: %3").arg(number).arg(target, m_socket.errorString()));
+        ToolOutput::status(
+            QStringLiteral("datagram %1 to %2 not sent: %3").arg(number).arg(target, m_socket.errorString()));
         return;
     }
     QString line = QLatin1String("sent ") + QString::number(number) + QLatin1String(" to ") + target;
     if (m_settings.raw)
-        line += QLatin1String(" size ") + QString::number(bytes.size()) + QLatin1String(" raw hex ") + ToolOutput::hex(bytes);
+        line += QLatin1String(" size ") + QString::number(bytes.size()) + QLatin1String(" raw hex ")
+            + ToolOutput::hex(bytes);
     else
         line += QLatin1String(" command ") + QString::number(m_settings.command) + QLatin1String(" length ")
             + QString::number(bytes.size()) + QLatin1String(" data ") + ToolOutput::quoted(m_settings.data);

@@ -6,9 +6,7 @@
 
 #include <QNetworkDatagram>
 
-RelayBox::RelayBox(const Settings &settings, QObject *parent)
-    : QObject(parent)
-    , m_settings(settings)
+RelayBox::RelayBox(const Settings &settings, QObject *parent) : QObject(parent), m_settings(settings)
 {
     connect(&m_socket, &QUdpSocket::readyRead, this, &RelayBox::readPending);
 }
@@ -17,12 +15,13 @@ bool RelayBox::start()
 {
     // Exclusive, like a real box: a second listener on the port is a mistake worth seeing.
     if (!m_socket.bind(m_settings.bindAddress, m_settings.port, QAbstractSocket::DontShareAddress)) {
-        ToolOutput::status(QStringLiteral("cannot bind %1: %2")
-                               .arg(ToolOutput::endpoint(m_settings.bindAddress, m_settings.port), m_socket.errorString()));
+        ToolOutput::status(
+            QStringLiteral("cannot bind %1: %2")
+                .arg(ToolOutput::endpoint(m_settings.bindAddress, m_settings.port), m_socket.errorString()));
         return false;
     }
-    ToolOutput::status(QStringLiteral("listening on %1")
-                           .arg(ToolOutput::endpoint(m_settings.bindAddress, m_socket.localPort())));
+    ToolOutput::status(
+        QStringLiteral("listening on %1").arg(ToolOutput::endpoint(m_settings.bindAddress, m_socket.localPort())));
     return true;
 }
 
@@ -32,19 +31,21 @@ void RelayBox::readPending()
         const QNetworkDatagram datagram = m_socket.receiveDatagram();
         if (!datagram.isValid())
             break;
-        const QString from = ToolOutput::endpoint(datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
+        const QString from
+            = ToolOutput::endpoint(datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
         ToolOutput::event(QLatin1String("command from ") + from + QLatin1Char(' ') + ToolOutput::quoted(datagram.data())
-                          + QLatin1String(" at ") + QString::number(ToolOutput::nowMicros()));
+            + QLatin1String(" at ") + QString::number(ToolOutput::nowMicros()));
         if (!m_settings.replies)
             continue;
         const qint64 sentAt = ToolOutput::nowMicros();
-        const qint64 written = m_socket.writeDatagram(m_settings.reply, datagram.senderAddress(),
-                                                      static_cast<quint16>(datagram.senderPort()));
+        const qint64 written = m_socket.writeDatagram(
+            m_settings.reply, datagram.senderAddress(), static_cast<quint16>(datagram.senderPort()));
         if (written != m_settings.reply.size()) {
-            ToolOutput::status(QLatin1String("reply to ") + from + QLatin1String(" not sent: ") + m_socket.errorString());
+            ToolOutput::status(
+                QLatin1String("reply to ") + from + QLatin1String(" not sent: ") + m_socket.errorString());
             continue;
         }
         ToolOutput::event(QLatin1String("reply to ") + from + QLatin1Char(' ') + ToolOutput::quoted(m_settings.reply)
-                          + QLatin1String(" at ") + QString::number(sentAt));
+            + QLatin1String(" at ") + QString::number(sentAt));
     }
 }

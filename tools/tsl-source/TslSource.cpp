@@ -39,18 +39,21 @@ QByteArray TslSource::buildPacket(quint8 header, quint8 tally, const QByteArray 
 QString TslSource::tallyName(quint8 tally)
 {
     switch (tally) {
-    case 0: return QStringLiteral("off");
-    case 1: return QStringLiteral("red");
-    case 2: return QStringLiteral("green");
-    case 3: return QStringLiteral("both");
-    default: return QStringLiteral("0x%1").arg(tally, 2, 16, QLatin1Char('0'));
+    case 0:
+        return QStringLiteral("off");
+    case 1:
+        return QStringLiteral("red");
+    case 2:
+        return QStringLiteral("green");
+    case 3:
+        return QStringLiteral("both");
+    default:
+        return QStringLiteral("0x%1").arg(tally, 2, 16, QLatin1Char('0'));
     }
 }
 
 TslSource::TslSource(const Settings &settings, QObject *parent)
-    : QObject(parent)
-    , m_settings(settings)
-    , m_pacer(settings.count, settings.perSecond)
+    : QObject(parent), m_settings(settings), m_pacer(settings.count, settings.perSecond)
 {
     connect(&m_pacer, &Pacer::tick, this, &TslSource::send);
     connect(&m_pacer, &Pacer::finished, this, &TslSource::finished);
@@ -76,11 +79,12 @@ void TslSource::send(qint64 number)
     const qint64 written = m_socket.writeDatagram(m_settings.packet, m_settings.to, m_settings.port);
     const QString target = ToolOutput::endpoint(m_settings.to, m_settings.port);
     if (written != m_settings.packet.size()) {
-        ToolOutput::status(QStringLiteral("datagram %1 to %2 not sent: %3").arg(number).arg(target, m_socket.errorString()));
+        ToolOutput::status(
+            QStringLiteral("datagram %1 to %2 not sent: %3").arg(number).arg(target, m_socket.errorString()));
         return;
     }
     // Built by concatenation: the description carries user text, which may hold "%1".
     ToolOutput::event(QStringLiteral("sent %1 to %2 size %3 ").arg(number).arg(target).arg(m_settings.packet.size())
-                      + m_settings.description + QLatin1String(" hex ") + ToolOutput::hex(m_settings.packet)
-                      + QLatin1String(" at ") + QString::number(sentAt));
+        + m_settings.description + QLatin1String(" hex ") + ToolOutput::hex(m_settings.packet) + QLatin1String(" at ")
+        + QString::number(sentAt));
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
-#include "TslSource.h"
 #include "ToolArgs.h"
 #include "ToolLifetime.h"
 #include "ToolOutput.h"
+#include "TslSource.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -56,39 +56,42 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("brenvale-tsl-source"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Sends TSL UMD 4.0 tally datagrams, as a vision mixer's tally interface does.\n"
-        "Packet: byte 0 = 0x80 + display address, 1 control, 2-17 text (space padded),\n"
-        "18 checksum, 19 VBC, 20 tally (bits 0-1), 21 right tally (left out with --short).\n"
-        "Prints, per datagram sent:\n"
-        "  sent <n> to <addr>:<port> size <bytes> header 0x<hh> vtid <v> tally <name> text \"<text>\" hex <hex> at <us>\n"
-        "  sent <n> to <addr>:<port> size <bytes> raw hex <hex> at <us>      (with --raw-hex)\n"
-        "<us> is the monotonic clock in microseconds."));
+    parser.setApplicationDescription(
+        QStringLiteral("Sends TSL UMD 4.0 tally datagrams, as a vision mixer's tally interface does.\n"
+                       "Packet: byte 0 = 0x80 + display address, 1 control, 2-17 text (space padded),\n"
+                       "18 checksum, 19 VBC, 20 tally (bits 0-1), 21 right tally (left out with --short).\n"
+                       "Prints, per datagram sent:\n"
+                       "  sent <n> to <addr>:<port> size <bytes> header 0x<hh> vtid <v> tally <name> text \"<text>\" "
+                       "hex <hex> at <us>\n"
+                       "  sent <n> to <addr>:<port> size <bytes> raw hex <hex> at <us>      (with --raw-hex)\n"
+                       "<us> is the monotonic clock in microseconds."));
     parser.addHelpOption();
     parser.addOptions({
         {QStringLiteral("to"), QStringLiteral("Destination IPv4 address, unicast or multicast (default 239.1.2.3)."),
-         QStringLiteral("address"), QStringLiteral("239.1.2.3")},
+            QStringLiteral("address"), QStringLiteral("239.1.2.3")},
         {QStringLiteral("port"), QStringLiteral("Destination port (default 8900)."), QStringLiteral("port"),
-         QStringLiteral("8900")},
+            QStringLiteral("8900")},
         {QStringLiteral("address"),
-         QStringLiteral("Display address counted from 0 (0-127); 128-255 is taken as the header byte itself."),
-         QStringLiteral("n")},
-        {QStringLiteral("vtid"), QStringLiteral("Display address counted from 1, the receiver's VT ID (default 1; 0 gives header 0x7f)."),
-         QStringLiteral("n"), QStringLiteral("1")},
+            QStringLiteral("Display address counted from 0 (0-127); 128-255 is taken as the header byte itself."),
+            QStringLiteral("n")},
+        {QStringLiteral("vtid"),
+            QStringLiteral("Display address counted from 1, the receiver's VT ID (default 1; 0 gives header 0x7f)."),
+            QStringLiteral("n"), QStringLiteral("1")},
         {QStringLiteral("header"), QStringLiteral("Byte 0 exactly as given (0-255)."), QStringLiteral("byte")},
-        {QStringLiteral("tally"), QStringLiteral("off, red, green, both, or the whole byte 20 as a number (default red)."),
-         QStringLiteral("value"), QStringLiteral("red")},
+        {QStringLiteral("tally"),
+            QStringLiteral("off, red, green, both, or the whole byte 20 as a number (default red)."),
+            QStringLiteral("value"), QStringLiteral("red")},
         {QStringLiteral("text"), QStringLiteral("Display text, cut or padded to 16 characters (default Brenvale)."),
-         QStringLiteral("text"), QStringLiteral("Brenvale")},
+            QStringLiteral("text"), QStringLiteral("Brenvale")},
         {QStringLiteral("short"), QStringLiteral("Leave out byte 21: send the 21-byte form.")},
         {QStringLiteral("count"), QStringLiteral("Number of datagrams; 0 sends until stopped (default 1)."),
-         QStringLiteral("n"), QStringLiteral("1")},
+            QStringLiteral("n"), QStringLiteral("1")},
         {QStringLiteral("rate"), QStringLiteral("Datagrams per second, steadily paced (default 10)."),
-         QStringLiteral("per-second"), QStringLiteral("10")},
+            QStringLiteral("per-second"), QStringLiteral("10")},
         {QStringLiteral("raw-hex"), QStringLiteral("Send these bytes instead of a tally packet (e.g. 80 00 41)."),
-         QStringLiteral("hex")},
+            QStringLiteral("hex")},
         {QStringLiteral("ttl"), QStringLiteral("Multicast hop limit (default 1)."), QStringLiteral("hops"),
-         QStringLiteral("1")},
+            QStringLiteral("1")},
     });
     ToolLifetime::addOptions(parser);
     parser.process(app);

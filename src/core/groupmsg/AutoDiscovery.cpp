@@ -7,9 +7,7 @@
 Q_DECLARE_LOGGING_CATEGORY(lcGroupMsg)
 
 AutoDiscovery::AutoDiscovery(QObject *parent, PeerReassembler::Clock clock)
-    : EasyUDPSocket(parent, std::move(clock))
-{
-}
+    : EasyUDPSocket(parent, std::move(clock)) { }
 
 AutoDiscovery::~AutoDiscovery()
 {
@@ -88,7 +86,8 @@ void AutoDiscovery::answerRollCall(const QString &from)
         // A flood of roll calls costs one diagnostic line a second, not one per roll call.
         ++mUnansweredRollCalls;
         if (mUnansweredSince < 0 || now - mUnansweredSince >= RollCallAnswerIntervalMs) {
-            qCDebug(lcGroupMsg) << mUnansweredRollCalls << "roll call(s) not answered again so soon, the last from" << from;
+            qCDebug(lcGroupMsg) << mUnansweredRollCalls << "roll call(s) not answered again so soon, the last from"
+                                << from;
             mUnansweredRollCalls = 0;
             mUnansweredSince = now;
         }

@@ -138,8 +138,8 @@ void EasyUDPSocket::SendMessageToIndividual(const QString &address, qint32 comma
     UDPSocket::Write(address, CreatePacket(command, data));
 }
 
-QByteArray EasyUDPSocket::WaitForMessage(qint32 command, QString &from,
-                                         std::optional<std::chrono::milliseconds> timeLimit)
+QByteArray EasyUDPSocket::WaitForMessage(
+    qint32 command, QString &from, std::optional<std::chrono::milliseconds> timeLimit)
 {
     // A second wait started from inside the first (from an event handler) would take over the
     // awaited command and leave the outer wait without its reply.

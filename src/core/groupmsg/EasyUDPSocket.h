@@ -53,8 +53,8 @@ public:
     // alone, when the socket is not bound, a socket error is raised during the wait, the time
     // limit passes, or a wait is already running. While waiting, every other message is
     // consumed without an event.
-    QByteArray WaitForMessage(qint32 command, QString &from,
-                              std::optional<std::chrono::milliseconds> timeLimit = std::nullopt);
+    QByteArray WaitForMessage(
+        qint32 command, QString &from, std::optional<std::chrono::milliseconds> timeLimit = std::nullopt);
 
     static QByteArray CreatePacket(qint32 command, const QByteArray &data);
     // The group's multicast address: a dotted address from 224 to 239 as it stands, any other

@@ -4,7 +4,7 @@
 
 #include <QtEndian>
 
-MessagePacket::MessagePacket(qint32 command, const QByteArray &data) : m_command(command), m_data(data) {}
+MessagePacket::MessagePacket(qint32 command, const QByteArray &data) : m_command(command), m_data(data) { }
 
 QByteArray MessagePacket::toBytes() const
 {

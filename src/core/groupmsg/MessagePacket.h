@@ -15,8 +15,8 @@ public:
     // What the front of a sender's bytes holds.
     enum class Frame {
         Incomplete, // fewer than 8 bytes, or fewer than the length field asks for
-        Complete,   // a whole message of `length` bytes
-        Invalid,    // a length field no message can have (below 8 or above the limit)
+        Complete, // a whole message of `length` bytes
+        Invalid, // a length field no message can have (below 8 or above the limit)
     };
 
     MessagePacket() = default;

@@ -18,7 +18,7 @@ PeerReassembler::Limits withCapacity(qint64 capacity)
 }
 } // namespace
 
-PeerReassembler::PeerReassembler(qint64 capacity) : PeerReassembler(withCapacity(capacity), {}) {}
+PeerReassembler::PeerReassembler(qint64 capacity) : PeerReassembler(withCapacity(capacity), {}) { }
 
 PeerReassembler::PeerReassembler(const Limits &limits, Clock clock)
     : m_limits(limits), m_clock(clock ? std::move(clock) : Clock(&PeerReassembler::steadyMilliseconds))

@@ -18,8 +18,7 @@ using Observer = std::function<void(const QString &where, const QString &kind, c
 void setObserver(Observer observer);
 
 // Runs one event handler; whatever escapes it is reported instead of unwinding into Qt.
-template<typename Handler>
-void guarded(const char *where, Handler &&handler)
+template<typename Handler> void guarded(const char *where, Handler &&handler)
 {
     try {
         handler();

@@ -13,8 +13,7 @@ class FrameworkException : public std::runtime_error
 public:
     FrameworkException(const char *kind, const QString &message)
         : std::runtime_error(message.toStdString()), m_kind(kind), m_message(message)
-    {
-    }
+    { }
     const char *kind() const { return m_kind; }
     const QString &message() const { return m_message; }
 
@@ -28,8 +27,7 @@ class IOException : public FrameworkException
 public:
     explicit IOException(const QString &message, int errorNumber = 0)
         : FrameworkException("IOException", message), m_errorNumber(errorNumber)
-    {
-    }
+    { }
     int errorNumber() const { return m_errorNumber; }
 
 private:
@@ -39,11 +37,11 @@ private:
 class NilObjectException : public FrameworkException
 {
 public:
-    explicit NilObjectException(const QString &message) : FrameworkException("NilObjectException", message) {}
+    explicit NilObjectException(const QString &message) : FrameworkException("NilObjectException", message) { }
 };
 
 class RuntimeException : public FrameworkException
 {
 public:
-    explicit RuntimeException(const QString &message) : FrameworkException("RuntimeException", message) {}
+    explicit RuntimeException(const QString &message) : FrameworkException("RuntimeException", message) { }
 };

@@ -2,7 +2,6 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/platform/HttpClient.h"
 
-
 #include <QSocketNotifier>
 
 #include <curl/curl.h>

@@ -12,10 +12,7 @@
 const QString RemoteControl::serviceName = QStringLiteral("org.brenvale.Control");
 const QString RemoteControl::objectPath = QStringLiteral("/Control");
 
-RemoteControl::RemoteControl(QObject *parent)
-    : QObject(parent)
-{
-}
+RemoteControl::RemoteControl(QObject *parent) : QObject(parent) { }
 
 RemoteControl::~RemoteControl()
 {
@@ -50,14 +47,14 @@ bool RemoteControl::start(Handler handler, const char *handlerName)
     // Without queueing: when another program holds the name we give up rather than wait.
     QDBusConnectionInterface *busInterface = bus.interface();
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = busInterface
-        ? busInterface->registerService(serviceName, QDBusConnectionInterface::DontQueueService,
-                                        QDBusConnectionInterface::DontAllowReplacement)
+        ? busInterface->registerService(
+            serviceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement)
         : QDBusReply<QDBusConnectionInterface::RegisterServiceReply>(
             QDBusError(QDBusError::Disconnected, QStringLiteral("no bus interface")));
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         bus.unregisterObject(objectPath);
-        const QString reason = reply.isValid() ? QStringLiteral("the name %1 is taken").arg(serviceName)
-                                               : reply.error().message();
+        const QString reason
+            = reply.isValid() ? QStringLiteral("the name %1 is taken").arg(serviceName) : reply.error().message();
         DebugLog(QStringLiteral("Remote control unavailable: %1").arg(reason));
         return false;
     }

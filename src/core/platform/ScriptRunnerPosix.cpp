@@ -89,11 +89,11 @@ void runScript(const QString &scriptFile, const QStringList &args)
     QStringList argv;
     const QString osascript = QStandardPaths::findExecutable(QStringLiteral("osascript"));
     if (!osascript.isEmpty()) {
-        argv = QStringList{osascript, path} + args;
+        argv = QStringList {osascript, path} + args;
     } else {
         if (!info.isExecutable())
             cannotRun(path, QStringLiteral("the file is not executable"));
-        argv = QStringList{path} + args;
+        argv = QStringList {path} + args;
     }
 
     QList<QByteArray> encoded;

@@ -9,4 +9,4 @@ namespace SystemLogSink {
 void write(const QByteArray &line);
 // The standard-error copy alone, for the toolkit's own diagnostics.
 void writeStandardError(const QByteArray &line);
-}
+} // namespace SystemLogSink

@@ -53,7 +53,7 @@ void Prefs::setShared(Prefs *store)
     sharedStore() = store;
 }
 
-Prefs::Prefs(const QString &appName) : mAppName(appName) {}
+Prefs::Prefs(const QString &appName) : mAppName(appName) { }
 
 bool Prefs::Load()
 {
@@ -83,7 +83,7 @@ bool Prefs::Load()
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         qCWarning(lcPrefs) << "ignoring" << mPreferencesFile << ":"
                            << (error.error != QJsonParseError::NoError ? error.errorString()
-                                                                        : QStringLiteral("not a JSON object"));
+                                                                       : QStringLiteral("not a JSON object"));
         // The next save replaces it with what is in memory (the defaults, as a rule); one bad
         // byte must not cost the operator every setting, so it is kept until then.
         m_rejectedContent = content;

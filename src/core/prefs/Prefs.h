@@ -19,7 +19,7 @@ public:
     class Member
     {
     public:
-        Member(Prefs &store, QString key) : m_store(store), m_key(std::move(key)) {}
+        Member(Prefs &store, QString key) : m_store(store), m_key(std::move(key)) { }
         operator QVariant() const { return value(); }
         QVariant value() const;
         QString toString() const { return value().toString(); }

@@ -10,9 +10,9 @@ namespace {
 // line-breaking characters some JSON consumers (JavaScript in particular) stumble on.
 bool needsUnicodeEscape(char32_t c)
 {
-    return c < 0x20 || c == 0x7F || c == 0xAD || (c >= 0x600 && c <= 0x604) || c == 0x70F
-        || c == 0x17B4 || c == 0x17B5 || (c >= 0x200C && c <= 0x200F) || (c >= 0x2028 && c <= 0x202F)
-        || (c >= 0x2060 && c <= 0x206F) || c == 0xFEFF || (c >= 0xFFF0 && c <= 0xFFFF);
+    return c < 0x20 || c == 0x7F || c == 0xAD || (c >= 0x600 && c <= 0x604) || c == 0x70F || c == 0x17B4 || c == 0x17B5
+        || (c >= 0x200C && c <= 0x200F) || (c >= 0x2028 && c <= 0x202F) || (c >= 0x2060 && c <= 0x206F) || c == 0xFEFF
+        || (c >= 0xFFF0 && c <= 0xFFFF);
 }
 
 // The two-character escape of c, or 0 when it has none.

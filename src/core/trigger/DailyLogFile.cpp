@@ -54,8 +54,8 @@ QString DailyLogFile::path(const QString &folder) const
 QByteArray DailyLogFile::line(const QString &msg, const QString &vtId) const
 {
     const QChar tab(QLatin1Char('\t'));
-    const QString text = tab + m_date + tab + m_longTime + tab + m_weekday + tab + QStringLiteral("**********")
-        + tab + escapeControlCharacters(msg) + QStringLiteral(" on VT ") + escapeControlCharacters(vtId)
+    const QString text = tab + m_date + tab + m_longTime + tab + m_weekday + tab + QStringLiteral("**********") + tab
+        + escapeControlCharacters(msg) + QStringLiteral(" on VT ") + escapeControlCharacters(vtId)
         + QStringLiteral("\r\n");
     return text.toUtf8();
 }

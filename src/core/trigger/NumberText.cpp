@@ -34,7 +34,7 @@ double textToNumber(const QString &text)
     // Collect the number's characters as ASCII for the locale-independent parser, and keep a
     // rough decimal magnitude so that an out-of-range result can be told apart as huge or tiny.
     std::string digits;
-    qsizetype integerDigits = 0;   // significant digits before the point
+    qsizetype integerDigits = 0; // significant digits before the point
     qsizetype leadingFraction = 0; // zeros after the point before the first significant digit
     bool seenSignificant = false;
     bool anyDigit = false;

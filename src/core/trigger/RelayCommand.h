@@ -35,8 +35,8 @@ public:
         // The datagram's bytes as UTF-8 text; past ReplyTextLimit bytes it is cut before a
         // whole character and " [cut N bytes]" tells how many bytes were left out.
         QString text;
-        double value;  // the number at the start of the whole datagram, 0 when there is none
-        QString row;   // "Rx message: " + text + " " + value as text
+        double value; // the number at the start of the whole datagram, 0 when there is none
+        QString row; // "Rx message: " + text + " " + value as text
         bool dailyLogDue; // value is exactly 1, 2 or 3: the text goes to the daily log as it is kept
     };
     static Reply reply(const QByteArray &data);

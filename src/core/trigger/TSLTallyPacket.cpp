@@ -15,17 +15,15 @@ constexpr qsizetype TallyByte = 20;
 
 TSLTallyPacket::TSLTallyPacket(int address, const QString &displayText, int tally)
     : m_address(address), m_displayText(displayText), m_tally(tally)
-{
-}
+{ }
 
 std::optional<TSLTallyPacket> TSLTallyPacket::decode(const QByteArray &datagram)
 {
     if (datagram.size() < MinimumSize)
         return std::nullopt;
     const auto byteAt = [&datagram](qsizetype index) { return int(quint8(datagram.at(index))); };
-    return TSLTallyPacket(byteAt(HeaderByte) - 0x80,
-                          QString::fromLatin1(datagram.constData() + TextStart, TextLength),
-                          byteAt(TallyByte) & 3);
+    return TSLTallyPacket(byteAt(HeaderByte) - 0x80, QString::fromLatin1(datagram.constData() + TextStart, TextLength),
+        byteAt(TallyByte) & 3);
 }
 
 bool TSLTallyPacket::isFor(const QString &vtId) const

@@ -8,7 +8,7 @@
 #include <QScopeGuard>
 #include <QUrl>
 
-WebClass::WebClass(HttpClient *client, QObject *parent) : QObject(parent), m_client(client) {}
+WebClass::WebClass(HttpClient *client, QObject *parent) : QObject(parent), m_client(client) { }
 
 WebClass::~WebClass()
 {

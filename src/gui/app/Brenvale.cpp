@@ -2,17 +2,17 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "gui/app/Brenvale.h"
 
-#include "gui/windows/About.h"
 #include "core/platform/DebugLog.h"
-#include "gui/windows/MainMenuBar.h"
-#include "core/prefs/ModernPreferences.h"
-#include "gui/framework/MsgBox.h"
-#include "gui/windows/PrefsWindow.h"
 #include "core/platform/RemoteControl.h"
 #include "core/platform/UserFolders.h"
+#include "core/prefs/ModernPreferences.h"
 #include "core/trigger/TriggerController.h"
-#include "gui/windows/Window1.h"
 #include "gui/app/bmNoNap.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/About.h"
+#include "gui/windows/MainMenuBar.h"
+#include "gui/windows/PrefsWindow.h"
+#include "gui/windows/Window1.h"
 
 #include <QApplication>
 #include <QLabel>

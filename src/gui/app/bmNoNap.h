@@ -14,7 +14,7 @@ namespace bmNoNap {
 class NSProcessInfoToken
 {
 public:
-    NSProcessInfoToken(void *processRef, void *activityRef) : NSProcessRef(processRef), ref(activityRef) {}
+    NSProcessInfoToken(void *processRef, void *activityRef) : NSProcessRef(processRef), ref(activityRef) { }
     ~NSProcessInfoToken();
     NSProcessInfoToken(const NSProcessInfoToken &) = delete;
     NSProcessInfoToken &operator=(const NSProcessInfoToken &) = delete;
@@ -29,14 +29,14 @@ public:
     static std::unique_ptr<NSProcessInfo> processInfo();
     static int OSVersion();
 
-    explicit NSProcessInfo(void *processRef) : NSProcessRef(processRef) {}
+    explicit NSProcessInfo(void *processRef) : NSProcessRef(processRef) { }
 
     std::unique_ptr<NSProcessInfoToken> beginActivityWithOptions(quint64 options, const QString &reason);
     bool automaticTerminationSupportEnabled() const { return false; }
-    void disableAutomaticTermination(const QString &) {}
-    void enableAutomaticTermination(const QString &) {}
-    void disableSuddenTermination() {}
-    void enableSuddenTermination() {}
+    void disableAutomaticTermination(const QString &) { }
+    void enableAutomaticTermination(const QString &) { }
+    void disableSuddenTermination() { }
+    void enableSuddenTermination() { }
     QString operatingSystemVersionString() const;
     QString processName() const;
     int processorCount() const;

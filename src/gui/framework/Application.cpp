@@ -4,8 +4,8 @@
 
 #include "core/platform/ErrorReport.h"
 #include "core/platform/HttpClient.h"
-#include "gui/framework/MsgBox.h"
 #include "core/platform/TerminationSignals.h"
+#include "gui/framework/MsgBox.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -59,9 +59,9 @@ public:
     int run();
 
 protected:
-    virtual void Event_Open() {}
-    virtual void Event_Close() {}
-    virtual void lateStartup() {}
+    virtual void Event_Open() { }
+    virtual void Event_Close() { }
+    virtual void lateStartup() { }
 
 private:
     void scheduleQuit(int delayMs);

@@ -14,8 +14,8 @@ QPixmap loadBundlePicture(const QString &resourceName)
     if (resourceName.isEmpty() || resourceName.contains(QLatin1Char('/')))
         return QPixmap();
 
-    const QString file = Bundle::contentsFolder() + QStringLiteral("/Resources/") + resourceName
-        + QStringLiteral(".png");
+    const QString file
+        = Bundle::contentsFolder() + QStringLiteral("/Resources/") + resourceName + QStringLiteral(".png");
     if (!QFileInfo(file).isFile())
         return QPixmap();
 

@@ -4,7 +4,7 @@
 
 #include "core/platform/ErrorReport.h"
 
-GuardedApplication::GuardedApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+GuardedApplication::GuardedApplication(int &argc, char **argv) : QApplication(argc, argv) { }
 
 bool GuardedApplication::notify(QObject *receiver, QEvent *event)
 {

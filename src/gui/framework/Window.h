@@ -48,7 +48,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    virtual void Event_Close() {}
+    virtual void Event_Close() { }
     virtual int menuBarHeight() const;
 
 private:

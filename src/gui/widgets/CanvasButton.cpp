@@ -58,11 +58,8 @@ const std::pair<CanvasButton::State, QLatin1String> stateNames[] = {
 } // namespace
 
 CanvasButton::CanvasButton(Kind kind, QWidget *parent)
-    : QWidget(parent)
-    , m_kind(kind)
-    , m_caption(QStringLiteral("label"))
-    , m_textColor(0x00, 0x00, 0x00)
-    , m_bgColor(0x51, 0x53, 0x52)
+    : QWidget(parent), m_kind(kind), m_caption(QStringLiteral("label")), m_textColor(0x00, 0x00, 0x00),
+      m_bgColor(0x51, 0x53, 0x52)
 {
     // Where nothing is filled the window behind shows through.
     setAutoFillBackground(false);

@@ -2,11 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "gui/windows/About.h"
 
-#include "gui/windows/BundleResources.h"
+#include "core/platform/ErrorReport.h"
 #include "gui/framework/Canvas.h"
 #include "gui/framework/Desktop.h"
-#include "core/platform/ErrorReport.h"
 #include "gui/framework/Label.h"
+#include "gui/windows/BundleResources.h"
 #include "gui/windows/MainMenuBar.h"
 
 #include <QAction>
@@ -106,9 +106,8 @@ bool About::eventFilter(QObject *watched, QEvent *event)
         const auto *press = static_cast<QMouseEvent *>(event);
         bool handled = false;
         // Reported under the handler name the system log has always shown.
-        ErrorReport::guarded("About.Label6_MouseDown", [&] {
-            handled = webLink_MouseDown(press->position().toPoint().x(), press->position().toPoint().y());
-        });
+        ErrorReport::guarded("About.Label6_MouseDown",
+            [&] { handled = webLink_MouseDown(press->position().toPoint().x(), press->position().toPoint().y()); });
         return handled;
     }
     return Window::eventFilter(watched, event);

@@ -2,8 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "gui/windows/MainMenuBar.h"
 
-#include "gui/framework/Application.h"
 #include "core/platform/ErrorReport.h"
+#include "gui/framework/Application.h"
 #include "gui/framework/Window.h"
 
 #include <QAction>
@@ -45,8 +45,8 @@ void MainMenuBar::Untitled0()
     });
 }
 
-QAction *MainMenuBar::addItem(const QString &name, const QString &caption, const QString &shortcut, bool visible,
-                              int index)
+QAction *MainMenuBar::addItem(
+    const QString &name, const QString &caption, const QString &shortcut, bool visible, int index)
 {
     auto *item = new QAction(caption, m_fileMenu);
     item->setObjectName(name);

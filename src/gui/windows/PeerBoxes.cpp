@@ -12,8 +12,7 @@
 
 PeerBoxes::PeerBoxes(std::function<bool()> mustWait, MsgBox::Responder answerer, QObject *parent)
     : QObject(parent), m_mustWait(std::move(mustWait)), m_answerer(std::move(answerer))
-{
-}
+{ }
 
 void PeerBoxes::show(const QString &from, const QString &text)
 {

@@ -2,16 +2,16 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "gui/windows/PrefsWindow.h"
 
-#include "gui/framework/Application.h"
-#include "gui/framework/Desktop.h"
-#include "gui/framework/DesignFont.h"
 #include "core/platform/ErrorReport.h"
-#include "gui/framework/Label.h"
-#include "gui/windows/MainMenuBar.h"
 #include "core/prefs/ModernPreferences.h"
-#include "gui/framework/MsgBox.h"
 #include "core/trigger/RelayCommand.h"
 #include "core/trigger/TriggerController.h"
+#include "gui/framework/Application.h"
+#include "gui/framework/DesignFont.h"
+#include "gui/framework/Desktop.h"
+#include "gui/framework/Label.h"
+#include "gui/framework/MsgBox.h"
+#include "gui/windows/MainMenuBar.h"
 #include "gui/windows/Window1.h"
 
 #include <QAction>
@@ -149,25 +149,23 @@ void PrefsWindow::CreateControls()
     }
     // The report names keep the handler names the system log has always shown.
     connect(updateIPButton, &QPushButton::clicked, this,
-            [this] { ErrorReport::guarded("PrefsWindow.PushButton1_Action", [this] { updateIPButton_Action(); }); });
+        [this] { ErrorReport::guarded("PrefsWindow.PushButton1_Action", [this] { updateIPButton_Action(); }); });
     connect(openInFinderButton, &QPushButton::clicked, this,
-            [this] {
-                ErrorReport::guarded("PrefsWindow.PushButton2_Action", [this] { openInFinderButton_Action(); });
-            });
+        [this] { ErrorReport::guarded("PrefsWindow.PushButton2_Action", [this] { openInFinderButton_Action(); }); });
 
     // The keyboard focus runs down the fields and buttons in their tab order.
-    QWidget *order[] = {VTid, chrWorksIP, chrWorksIPBup, motion1Name, motion2Name, openInFinderButton,
-                        prefLogPath, AddressField, newAddress, updateIPButton};
+    QWidget *order[] = {VTid, chrWorksIP, chrWorksIPBup, motion1Name, motion2Name, openInFinderButton, prefLogPath,
+        AddressField, newAddress, updateIPButton};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
 
 QList<std::pair<QLineEdit *, QString>> PrefsWindow::keyedFields() const
 {
-    return {{chrWorksIP, QStringLiteral("chrWorksIP")},     {chrWorksIPBup, QStringLiteral("chrWorksIPBup")},
-            {motion1Name, QStringLiteral("motion1Name")},   {motion2Name, QStringLiteral("motion2Name")},
-            {AddressField, QStringLiteral("IPAddr")},       {prefLogPath, QStringLiteral("LogPath")},
-            {VTid, QStringLiteral("VTid")}};
+    return {{chrWorksIP, QStringLiteral("chrWorksIP")}, {chrWorksIPBup, QStringLiteral("chrWorksIPBup")},
+        {motion1Name, QStringLiteral("motion1Name")}, {motion2Name, QStringLiteral("motion2Name")},
+        {AddressField, QStringLiteral("IPAddr")}, {prefLogPath, QStringLiteral("LogPath")},
+        {VTid, QStringLiteral("VTid")}};
 }
 
 void PrefsWindow::Event_Open()
@@ -189,7 +187,7 @@ void PrefsWindow::Event_Close()
     // is then left alone rather than made again.
     if (Window1 *main = Window1::openInstance())
         main->controller()->settingsStored(prefs[QStringLiteral("VTid")].toString(),
-                                           prefs[QStringLiteral("chrWorksIP")].toString(), prefLogPath->text());
+            prefs[QStringLiteral("chrWorksIP")].toString(), prefLogPath->text());
     FileClose()->setVisible(false);
     if (s_prefs == this)
         s_prefs = nullptr;
@@ -197,9 +195,9 @@ void PrefsWindow::Event_Close()
 
 void PrefsWindow::updateIPButton_Action()
 {
-    const MsgBox::Answer answer =
-        MsgBox::ask(QStringLiteral("Are you sure you want to update the IP address of the relaybox?"), QString(),
-                    Application::currentBoxAnswerer());
+    const MsgBox::Answer answer
+        = MsgBox::ask(QStringLiteral("Are you sure you want to update the IP address of the relaybox?"), QString(),
+            Application::currentBoxAnswerer());
     if (answer != MsgBox::Answer::Yes)
         return;
     Window1 *main = Window1::instance();

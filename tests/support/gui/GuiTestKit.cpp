@@ -3,10 +3,10 @@
 #include "support/gui/GuiTestKit.h"
 
 #include "core/platform/Bundle.h"
-#include "gui/framework/BundlePictures.h"
 #include "core/prefs/ModernPreferences.h"
-#include "gui/windows/Window1.h"
+#include "gui/framework/BundlePictures.h"
 #include "gui/widgets/medButton.h"
+#include "gui/windows/Window1.h"
 
 #include <QDir>
 #include <QFile>
