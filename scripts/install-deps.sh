@@ -11,6 +11,8 @@ packages=(
     iproute2 util-linux dbus-daemon dbus-bin libglib2.0-bin
     # libFuzzer and the sanitizer runtimes; llvm brings llvm-symbolizer for readable reports
     clang libclang-rt-14-dev llvm
+    # the format check of the test command
+    clang-format
     # HTTP to the graphics servers
     libcurl4-openssl-dev
     # the benchmark's D-Bus client

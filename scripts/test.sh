@@ -32,6 +32,10 @@ run_suite() {
 
 scripts/install-deps.sh
 
+stage "format check"
+# Every C and C++ file as .clang-format has it; clang-format -i on the named files mends it.
+git ls-files -z -- '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 stage "build and test"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRENVALE_WERROR=ON
 cmake --build build -j"$(nproc)"
