@@ -164,3 +164,4 @@ void attackLineBreakers(Siege &siege); // 10
 void attackRollCalls(Siege &siege); // 11
 void attackStalledFiles(Siege &siege); // 12
 void attackBadPrefs(Siege &siege); // 13
+void attackMarkup(Siege &siege); // 14

@@ -4,6 +4,9 @@
 // only seen on screen to the file named by BRENVALE_SIEGE_TAP, one line per event, stamped on
 // CLOCK_MONOTONIC in nanoseconds:
 //   <ns> box <text>     a message box was shown (always)
+//   <ns> boxtext <format> <bytes> <hash>  right after it: the box's text format (plain, rich,
+//                       auto or markdown), the length of its whole text in UTF-8 and the
+//                       64-bit FNV-1a hash of those bytes in hexadecimal
 //   <ns> row <text>     a row went into a list view (BRENVALE_SIEGE_TAP_ROWS=1)
 //   <ns> paint          a widget was painted, at most one line per 5 ms (BRENVALE_SIEGE_TAP_PAINTS=1)
 // With BRENVALE_SIEGE_DISMISS_MS=<n> every box is dismissed <n> ms after it shows, as an operator
@@ -33,6 +36,30 @@ qint64 nowNs()
     return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
+const char *formatName(Qt::TextFormat format)
+{
+    switch (format) {
+    case Qt::PlainText:
+        return "plain";
+    case Qt::RichText:
+        return "rich";
+    case Qt::MarkdownText:
+        return "markdown";
+    default:
+        return "auto";
+    }
+}
+
+quint64 fnv1a(const QByteArray &bytes)
+{
+    quint64 hash = 14695981039346656037ULL;
+    for (const char byte : bytes) {
+        hash ^= quint8(byte);
+        hash *= 1099511628211ULL;
+    }
+    return hash;
+}
+
 void record(qint64 at, const char *kind, const QString &text = {})
 {
     QByteArray line = QByteArray::number(at) + ' ' + kind;
@@ -57,7 +84,12 @@ public:
             }
         } else if (event->type() == QEvent::Show) {
             if (auto *box = qobject_cast<QMessageBox *>(object)) {
-                record(nowNs(), "box", box->text());
+                const qint64 at = nowNs();
+                record(at, "box", box->text());
+                const QByteArray whole = box->text().toUtf8();
+                record(at, "boxtext",
+                    QString::fromLatin1(formatName(box->textFormat())) + u' ' + QString::number(whole.size()) + u' '
+                        + QString::number(fnv1a(whole), 16));
                 if (s_dismissMs > 0)
                     QTimer::singleShot(s_dismissMs, box, [box] { box->done(QMessageBox::Ok); });
             }

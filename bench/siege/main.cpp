@@ -17,9 +17,9 @@ int main(int argc, char *argv[])
     using Attack = void (*)(Siege &);
     const Attack attacks[] = {attackFloods, attackEndlessAnswers, attackBrokenAnswers, attackPartialFrames, attackJoins,
         attackBoxes, attackForeignFlood, attackFlapping, attackRelayReplies, attackLineBreakers, attackRollCalls,
-        attackStalledFiles, attackBadPrefs};
+        attackStalledFiles, attackBadPrefs, attackMarkup};
     std::printf("siege of %s (%s run)\n", siege.options.program.c_str(), siege.options.quick ? "quick" : "full");
-    for (int number = 1; number <= 13; ++number) {
+    for (int number = 1; number <= 14; ++number) {
         if (!siege.options.only.empty() && !siege.options.only.contains(number))
             continue;
         try {

@@ -28,12 +28,14 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMap>
+#include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
+#include <QtEndian>
 
 #include <cstdio>
 #include <memory>
@@ -155,6 +157,8 @@ private Q_SLOTS:
     void openMainWindow_data();
     void openMainWindow();
     void openWithFileValues();
+    void outsideTextShownAsSent_data();
+    void outsideTextShownAsSent();
     void peerPortInUse();
     void failingMulticastJoin();
     void errorEscapingOpenIsReported();
@@ -424,6 +428,60 @@ void TestStartup::openWithFileValues()
     QVERIFY(!window->tallyEnable->isChecked());
     QVERIFY(dailyLog(logFolder).endsWith("\tTrigger Control Opened on VT 3\r\n"));
     QVERIFY(!QFileInfo::exists(defaultLogFolder()));
+}
+
+void TestStartup::outsideTextShownAsSent_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QByteArray tables;
+    for (int i = 0; i < 12; ++i)
+        tables += "<table><tr><td>";
+    QTest::newRow("bold and a local image") << QByteArray(R"(<b>x</b><img src="/dev/zero">)");
+    QTest::newRow("12 nested tables") << tables + "x";
+}
+
+void TestStartup::outsideTextShownAsSent()
+{
+    QFETCH(QByteArray, text);
+    const QString shown = QString::fromUtf8(text);
+    writePreferences(
+        QJsonDocument(QJsonObject {{QStringLiteral("VTid"), shown}, {QStringLiteral("chrWorksIP"), shown}}).toJson());
+    ModernPreferences::Initialise(QStringLiteral("Brenvale"));
+    QVERIFY(ModernPreferences::Preferences->Load());
+    // No answerer: the boxes are real ones, read and dismissed here as they show.
+    Window1 *window = Window1::instance(services(), {});
+    QVERIFY(window && window->controller()->ChatSocket->IsConnected());
+    for (const QLabel *label : {window->VTid_disp, window->currAddress}) {
+        QCOMPARE(label->text(), shown);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+
+    QStringList boxTexts;
+    QList<Qt::TextFormat> boxFormats;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            boxTexts.append(box->text());
+            boxFormats.append(box->textFormat());
+            box->done(QMessageBox::Ok);
+        }
+    });
+    reader.start(10);
+    QByteArray message(8, '\0');
+    qToBigEndian(qint32(8 + text.size()), message.data());
+    qToBigEndian(qint32(5), message.data() + 4);
+    message += text;
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    QCOMPARE(peer.writeDatagram(message, QHostAddress(QStringLiteral("127.0.0.1")), 8083), qint64(message.size()));
+    QTRY_COMPARE(boxTexts, QStringList {shown});
+    QCOMPARE(boxFormats, QList<Qt::TextFormat> {Qt::PlainText});
+
+    // Every other box takes its text as plain text too.
+    MsgBox::show(shown, {});
+    QCOMPARE(MsgBox::ask(shown, QString(), {}), MsgBox::Answer::No);
+    QCOMPARE(boxTexts, (QStringList {shown, shown, shown}));
+    QCOMPARE(boxFormats, (QList<Qt::TextFormat> {Qt::PlainText, Qt::PlainText, Qt::PlainText}));
 }
 
 void TestStartup::peerPortInUse()

@@ -99,6 +99,8 @@ private Q_SLOTS:
     void linkLabelOpensWebSite();
     void closeShortcutClosesFrontWindow_data();
     void closeShortcutClosesFrontWindow();
+    void closeShortcutWhileItemHidden_data();
+    void closeShortcutWhileItemHidden();
     void centringOnOtherScreens_data();
     void centringOnOtherScreens();
 
@@ -312,6 +314,34 @@ void TestAboutWindow::closeShortcutClosesFrontWindow()
     QTest::keyClick(front, Qt::Key_W, Qt::ControlModifier);
     QVERIFY(front.isNull() || !front->isVisible());
     QVERIFY(back->isVisible());
+    QVERIFY(!FileClose()->isVisible());
+}
+
+void TestAboutWindow::closeShortcutWhileItemHidden_data()
+{
+    QTest::addColumn<bool>("aboutStays");
+    QTest::newRow("About window left in front") << true;
+    QTest::newRow("preferences window left in front") << false;
+}
+
+void TestAboutWindow::closeShortcutWhileItemHidden()
+{
+    QFETCH(bool, aboutStays);
+    QVERIFY(aboutStays ? m_app->FileAbout_Action() : m_app->FilePrefs_Action(0));
+    QVERIFY(aboutStays ? m_app->FilePrefs_Action(0) : m_app->FileAbout_Action());
+    QPointer<QWidget> stays = aboutStays ? static_cast<QWidget *>(About::openInstance())
+                                         : static_cast<QWidget *>(PrefsWindow::openInstance());
+    QWidget *other = aboutStays ? static_cast<QWidget *>(PrefsWindow::openInstance())
+                                : static_cast<QWidget *>(About::openInstance());
+    QVERIFY(stays && other);
+    // The other window's Close event hides the item although this window is still open.
+    other->close();
+    QVERIFY(!FileClose()->isVisible());
+    stays->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(stays));
+
+    QTest::keyClick(stays, Qt::Key_W, Qt::ControlModifier);
+    QVERIFY(stays.isNull() || !stays->isVisible());
     QVERIFY(!FileClose()->isVisible());
 }
 

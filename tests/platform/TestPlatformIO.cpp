@@ -8,8 +8,12 @@
 
 #include <QEventLoop>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
+
+#include <stdexcept>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,6 +26,8 @@ private Q_SLOTS:
     void escapes();
     void stalledStandardErrorDropsAndCounts();
     void backlogGoesInBoundedBatches();
+    void throwingHandlerLeavesSocketDelivering_data();
+    void throwingHandlerLeavesSocketDelivering();
 };
 
 void TestPlatformIO::escapes_data()
@@ -123,6 +129,44 @@ void TestPlatformIO::backlogGoesInBoundedBatches()
     QTRY_COMPARE(received.size(), count + 1);
     QCOMPARE(received.last(), QByteArray("after"));
     QCOMPARE(socket.LastErrorCode(), int(UDPSocket::NoError));
+}
+
+void TestPlatformIO::throwingHandlerLeavesSocketDelivering_data()
+{
+    QTest::addColumn<bool>("readsFirst");
+    QTest::newRow("throws after taking its datagram") << true;
+    QTest::newRow("throws before taking it") << false;
+}
+
+void TestPlatformIO::throwingHandlerLeavesSocketDelivering()
+{
+    QFETCH(bool, readsFirst);
+    UDPSocket socket;
+    QUdpSocket sender;
+    QVERIFY(sender.bind(QHostAddress::LocalHost, 0));
+    socket.setPort(sender.localPort() + 1);
+    socket.Connect();
+    QVERIFY(socket.IsConnected());
+    QList<QByteArray> received;
+    bool thrown = false;
+    connect(&socket, &UDPSocket::DataAvailable, this, [&] {
+        const bool throwNow = !std::exchange(thrown, true);
+        if (readsFirst || !throwNow)
+            received.append(socket.Read().Data);
+        if (throwNow)
+            throw std::runtime_error("handler failed");
+    });
+    for (const char *data : {"first", "second"})
+        sender.writeDatagram(data, QHostAddress::LocalHost, quint16(socket.Port()));
+    // Waited for without the event loop, so the throw comes out of Poll() here.
+    for (int i = 0; i < 500 && socket.PacketsAvailable() == 0; ++i)
+        QThread::msleep(1);
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, socket.Poll());
+
+    QTRY_COMPARE(received, (QList<QByteArray> {"first", "second"}));
+    sender.writeDatagram("third", QHostAddress::LocalHost, quint16(socket.Port()));
+    QTRY_COMPARE(received.size(), 3);
+    QCOMPARE(received.last(), QByteArray("third"));
 }
 
 QTEST_GUILESS_MAIN(TestPlatformIO)

@@ -9,6 +9,7 @@
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QNetworkDatagram>
+#include <QScopeGuard>
 #include <QUdpSocket>
 #include <QVariant>
 
@@ -227,6 +228,17 @@ void UDPSocket::deliver()
     const auto batchDone
         = [&] { return m_reads - readsAtStart >= quint64(BatchDatagrams) || batchTime.hasExpired(BatchTimeMs); };
     bool batchFull = false;
+    quint64 readsBefore = m_reads;
+    // A handler that throws ends this delivery, and the exception goes on to whoever catches it;
+    // the socket must not stay silent after it. Treated like a handler that returned: if it took
+    // its datagram, the rest is asked for by a queued call; if not, the next poll or report
+    // tries again.
+    auto handlerThrew = qScopeGuard([&] {
+        m_delivering = false;
+        m_mayHoldUnreported = true;
+        if (m_reads != readsBefore)
+            queueContinuation();
+    });
     do {
         m_deliverAgain = false;
         while (PacketsAvailable() != 0) {
@@ -234,7 +246,7 @@ void UDPSocket::deliver()
                 batchFull = true;
                 break;
             }
-            const quint64 readsBefore = m_reads;
+            readsBefore = m_reads;
             Q_EMIT DataAvailable();
             if (m_reads == readsBefore) {
                 // The handler took nothing: the next poll or report tries again.
@@ -243,6 +255,7 @@ void UDPSocket::deliver()
             }
         }
     } while (!batchFull && m_deliverAgain && PacketsAvailable() != 0);
+    handlerThrew.dismiss();
     m_delivering = false;
     if (m_reportUnread && !batchFull && PacketsAvailable() == 0) {
         answerReport();
@@ -256,11 +269,16 @@ void UDPSocket::deliver()
         // that came while a handler ran a nested loop turns it off until the next read), so
         // the rest is asked for explicitly, once, behind whatever the loop holds by now.
         m_mayHoldUnreported = true;
-        if (!m_continuationQueued) {
-            m_continuationQueued = true;
-            QMetaObject::invokeMethod(this, &UDPSocket::continueDelivery, Qt::QueuedConnection);
-        }
+        queueContinuation();
     }
+}
+
+void UDPSocket::queueContinuation()
+{
+    if (m_continuationQueued)
+        return;
+    m_continuationQueued = true;
+    QMetaObject::invokeMethod(this, &UDPSocket::continueDelivery, Qt::QueuedConnection);
 }
 
 void UDPSocket::continueDelivery()

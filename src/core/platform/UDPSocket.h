@@ -16,7 +16,8 @@ class QUdpSocket;
 // Poll() asks; each handler reads one datagram. If a handler reads nothing the delivery stops
 // until the next report, so a socket never spins. Delivery does not nest: a report that comes
 // while a handler runs (a modal box's nested event loop, say) is taken up by the running
-// delivery once the handler returns.
+// delivery once the handler returns. A handler that throws ends the delivery it ran in, not the
+// socket's: delivery goes on as if it had returned.
 //
 // One delivery hands over a bounded batch (BatchDatagrams reads or BatchTime, whichever comes
 // first) and then returns to the event loop, so a steady stream on one socket cannot starve
@@ -95,6 +96,8 @@ private:
     void deliver();
     void answerReport();
     void continueDelivery();
+    // Asks once, behind whatever the loop holds, for the datagrams still waiting.
+    void queueContinuation();
     void applyMulticastOptions();
     void fail(int code, const QString &message);
 

@@ -8,7 +8,11 @@
 
 QLabel *makeLabel(QWidget *parent, const QString &text, int designPoints)
 {
-    auto *label = new QLabel(text, parent);
+    auto *label = new QLabel(parent);
+    // Some labels show text from outside (preference values); a label left to guess its format
+    // would take anything that looks like HTML for markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setFont(designFont(designPoints));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, QColor(0, 0, 0));

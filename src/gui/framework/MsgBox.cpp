@@ -25,6 +25,16 @@ bool &nobodyAnswers()
     return nobody;
 }
 
+// The text is shown as it is, character for character: much of it comes from outside (a peer's
+// message, say), and a box left to guess its format would lay out anything that looks like
+// HTML, tables nested without end and local images included. The format is set before the
+// text, so the text is never taken for markup even once.
+void setPlainText(QMessageBox &box, const QString &text)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+}
+
 int run(QMessageBox &box)
 {
     openBoxes().append(&box);
@@ -44,7 +54,8 @@ void show(const QString &text, const Responder &answerer)
         DebugLog(text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Ok);
+    setPlainText(box, text);
     run(box);
 }
 
@@ -56,7 +67,8 @@ Answer ask(const QString &text, const QString &title, const Responder &answerer)
         DebugLog(text);
         return Answer::No;
     }
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No);
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::Yes | QMessageBox::No);
+    setPlainText(box, text);
     return run(box) == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 

@@ -8,6 +8,7 @@
 
 // Modal message boxes. Every box goes through here. Whoever shows one passes the answerer it
 // was handed: empty, the box is shown on screen; a test hands in one of its own that answers.
+// A box shows its text as plain text, never as markup.
 namespace MsgBox {
 
 enum class Answer { Ok, Yes, No };

@@ -70,6 +70,7 @@ void About::Layout()
     setVisible(false);
     // No menu bar of its own here, but the menu's shortcuts (Close among them) act in it too.
     addActions(MainMenuBar::instance()->FileMenu()->actions());
+    MainMenuBar::closeByShortcut(this);
 }
 
 void About::CreateControls()

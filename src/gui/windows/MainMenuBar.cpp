@@ -10,6 +10,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 
 namespace {
 const char *const kShortcutProperty = "Shortcut";
@@ -92,6 +93,17 @@ void MainMenuBar::attachTo(Window *window)
     // The shortcuts act in every window that shows the menu.
     window->addActions(instance()->FileMenu()->actions());
     window->setMenuBar(bar);
+}
+
+void MainMenuBar::closeByShortcut(Window *window)
+{
+    QAction *close = FileClose();
+    // Enabled only while the item is hidden, so that one shortcut at a time claims the keys.
+    auto *shortcut = new QShortcut(close->shortcut(), window);
+    const auto follow = [shortcut, close] { shortcut->setEnabled(!close->isVisible()); };
+    follow();
+    connect(close, &QAction::visibleChanged, shortcut, follow);
+    connect(shortcut, &QShortcut::activated, close, &QAction::trigger);
 }
 
 QAction *FileClose()

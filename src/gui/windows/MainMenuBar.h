@@ -31,6 +31,10 @@ public:
 
     // Gives a window its menu bar showing the shared menu.
     static void attachTo(Window *window);
+    // Ctrl+W closes `window` whenever it is in front. The Close item's own shortcut acts only
+    // while the item shows, and the item follows the latest Open or Close event of the About and
+    // preferences windows: with both open, closing one hides it while the other stays in front.
+    static void closeByShortcut(Window *window);
 
     // The Shortcut texts are written for the Command key ("Cmd+W"); here Ctrl takes its place.
     static QString shortcutOf(const QAction *item);

@@ -79,6 +79,7 @@ PrefsWindow::~PrefsWindow()
 void PrefsWindow::Layout()
 {
     MainMenuBar::attachTo(this);
+    MainMenuBar::closeByShortcut(this);
     setWindowTitle(QStringLiteral("Preferences"));
     setDesignSize(320, 423);
     // The design's height limits (187 both) lie below the height the layout needs; the

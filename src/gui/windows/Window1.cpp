@@ -86,7 +86,8 @@ medButton *makeKeyButton(QWidget *parent, const QString &caption)
     return button;
 }
 
-largeButton *makeTriggerButton(QWidget *parent, const QString &caption, const QColor &textColor, const QString &state)
+largeButton *makeTriggerButton(
+    QWidget *parent, const QString &caption, const QColor &textColor, CanvasButton::State state)
 {
     auto *button = new largeButton(parent);
     button->setCaption(caption);
@@ -279,10 +280,10 @@ void Window1::CreateControls()
     tallyStart->setVisible(false);
     tallyEnable->setVisible(false);
 
-    Enable = makeTriggerButton(area, QStringLiteral("Enable"), kBlack, QStringLiteral("normal"));
+    Enable = makeTriggerButton(area, QStringLiteral("Enable"), kBlack, CanvasButton::State::Normal);
     Enable->setGeometry(20, 34, 188, 70);
     connect(Enable, &largeButton::Action, this, handler("Window1.Enable_Action", [this] { Enable_Action(Enable); }));
-    Disable = makeTriggerButton(area, QStringLiteral("Disable"), QColor(0x09, 0xAC, 0xAD), QStringLiteral("pushed"));
+    Disable = makeTriggerButton(area, QStringLiteral("Disable"), QColor(0x09, 0xAC, 0xAD), CanvasButton::State::Pushed);
     Disable->setGeometry(219, 34, 188, 70);
     connect(Disable, &largeButton::Action, this,
         handler("Window1.Disable_Action", [this] { m_controller->disableClicked(); }));
