@@ -447,9 +447,9 @@ private Q_SLOTS:
         const DailyLogFile after(QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
         QCOMPARE(before.weekdayName(), QStringLiteral("Tuesday"));
         QCOMPARE(after.weekdayName(), QStringLiteral("Wednesday"));
-        QVERIFY(before.append(folder, QStringLiteral("Late"), QStringLiteral("1")));
-        QVERIFY(after.append(folder, QStringLiteral("Early"), QStringLiteral("1")));
-        QVERIFY(after.append(folder, QStringLiteral("Later"), QStringLiteral("1")));
+        QVERIFY(before.append(folder, QStringLiteral("Late"), QStringLiteral("1")).ok());
+        QVERIFY(after.append(folder, QStringLiteral("Early"), QStringLiteral("1")).ok());
+        QVERIFY(after.append(folder, QStringLiteral("Later"), QStringLiteral("1")).ok());
         QCOMPARE(readAll(folder + s("OnTheAirVideo Log 2024-12-31.txt")), before.line(s("Late"), s("1")));
         QCOMPARE(readAll(after.path(folder)), after.line(s("Early"), s("1")) + after.line(s("Later"), s("1")));
 
@@ -458,7 +458,7 @@ private Q_SLOTS:
         QVERIFY(existing.open(QIODevice::WriteOnly | QIODevice::Truncate));
         existing.write("earlier\r\n");
         existing.close();
-        QVERIFY(before.append(folder, QString(), QStringLiteral("2")));
+        QVERIFY(before.append(folder, QString(), QStringLiteral("2")).ok());
         QCOMPARE(readAll(before.path(folder)), "earlier\r\n" + before.line(QString(), QStringLiteral("2")));
     }
 
@@ -470,7 +470,7 @@ private Q_SLOTS:
         QCOMPARE(::mkfifo(QFile::encodeName(file.path(folder)).constData(), 0600), 0);
         // Opening it for writing would wait for a reader; the alarm ends the test instead.
         ::alarm(30);
-        QVERIFY(!file.append(folder, s("x"), s("1")));
+        QVERIFY(!file.append(folder, s("x"), s("1")).ok());
         ::alarm(0);
     }
 
@@ -500,9 +500,10 @@ private Q_SLOTS:
         QCOMPARE(DailyLogFile::isUsableFolder(folder), folder.startsWith(QLatin1Char('/')));
         const QString cwd = QDir::currentPath();
         QDir::setCurrent(dir.path()); // a relative folder must not be written beside the program
-        const bool written = DailyLogFile(QDateTime::currentDateTime()).append(folder, s("x"), s("1"));
+        const Result<> written = DailyLogFile(QDateTime::currentDateTime()).append(folder, s("x"), s("1"));
         QDir::setCurrent(cwd);
-        QVERIFY(!written);
+        QVERIFY(!written.ok());
+        QVERIFY(!written.error().isEmpty());
         QVERIFY(!QFileInfo::exists(dir.path() + QStringLiteral("/missing")));
         QVERIFY(!QFileInfo::exists(dir.path() + QStringLiteral("/logs")));
         QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList());

@@ -150,7 +150,7 @@ void TriggerController::LogToOTA(const QString &msg)
 {
     const DailyLogFile file(m_services.clock());
     const QString vtId = ModernPreferences::Preferences[QStringLiteral("VTid")].toString();
-    if (file.append(logPath, msg, vtId))
+    if (file.append(logPath, msg, vtId).ok())
         LogCommand(QStringLiteral("Logged ") + msg + QStringLiteral(" to ") + file.path(logPath));
 }
 
