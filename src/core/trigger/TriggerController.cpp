@@ -9,6 +9,7 @@
 #include "core/prefs/ModernPreferences.h"
 #include "core/trigger/ChrWorksBody.h"
 #include "core/trigger/DailyLogFile.h"
+#include "core/trigger/DatagramLineLimit.h"
 #include "core/trigger/Playout.h"
 #include "core/trigger/RelayCommand.h"
 #include "core/trigger/TSLTallyPacket.h"
@@ -67,6 +68,9 @@ TriggerController::TriggerController(const Services &services, QObject *parent) 
     connect(UDPpollTimer, &QTimer::timeout, this,
         [this] { ErrorReport::guarded("Window1.UDPpollTimer_Action", [this] { UDPpollTimer_Action(); }); });
     UDPpollTimer->start();
+
+    m_lineLimit = new DatagramLineLimit(
+        m_services.monotonicMs, [this](const QString &line) { LogToOTA(line); }, &DebugLog, this);
 }
 
 TriggerController::~TriggerController() = default;
@@ -126,6 +130,8 @@ void TriggerController::close()
     // line goes to the folder the settings name.
     if (!m_settingsShown)
         logPath = prefs[QStringLiteral("LogPath")].toString();
+    // The lines a flood still owes come before the close.
+    m_lineLimit->settle(true);
     LogToOTA(QStringLiteral("Trigger Control Closed"));
     RelayUDP->Close();
     ChatSocket->Unregister(QStringLiteral("Brenvale"));
@@ -175,14 +181,18 @@ void TriggerController::showLamps(const TallyAction &action)
 
 void TriggerController::TSLrx_DataAvailable()
 {
-    DebugLog(QStringLiteral("RX Pcket"));
+    // Both diagnostic lines of a datagram are written, or neither.
+    const bool noted = m_lineLimit->admit(DatagramLineLimit::TallyNotes);
+    if (noted)
+        DebugLog(QStringLiteral("RX Pcket"));
     const UDPSocket::Datagram datagram = TSLrx->Read();
     const auto packet = TSLTallyPacket::decode(datagram.Data);
     if (!packet)
         return;
     if (!packet->isFor(ModernPreferences::Preferences[QStringLiteral("VTid")].toString()))
         return;
-    DebugLog(packet->displayText());
+    if (noted)
+        DebugLog(packet->displayText());
 
     const TallyAction action = TallyAction::forTally(packet->tally());
     showLamps(action);
@@ -195,7 +205,7 @@ void TriggerController::TSLrx_DataAvailable()
         enableTrigger(false);
         LogCommand(action.enableLogText);
     }
-    if (m_tallyEnable || m_tallyStart)
+    if ((m_tallyEnable || m_tallyStart) && m_lineLimit->admit(DatagramLineLimit::TallyLines, packet->tally()))
         LogToOTA(action.dailyLogText);
     if (action.on && m_tallyStart && TallyAction::playArmed(RedTally, GreenTally)) {
         // A skipped start writes no "Play from" row: nothing was started. The flags below are
@@ -266,7 +276,8 @@ void TriggerController::ChatSocket_ReceivedMessage(const QString &from, qint32 c
     // The copy of our own group messages comes back through loopback. Whole addresses are
     // compared: 10.0.0.1 is not one of ours just because 10.0.0.12 is.
     if (m_services.network.ipv4Addresses().contains(from)) {
-        DebugLog(QStringLiteral("From me ignore"));
+        if (m_lineLimit->admit(DatagramLineLimit::PeerNotes))
+            DebugLog(QStringLiteral("From me ignore"));
         return;
     }
     if (command != 21) {
@@ -330,7 +341,7 @@ void TriggerController::RelayUDP_DataAvailable()
     const UDPSocket::Datagram datagram = RelayUDP->Read();
     const RelayCommand::Reply reply = RelayCommand::reply(datagram.Data);
     LogCommand(reply.row);
-    if (reply.dailyLogDue)
+    if (reply.dailyLogDue && m_lineLimit->admit(DatagramLineLimit::RelayReplyLines, static_cast<int>(reply.value)))
         LogToOTA(reply.text);
 }
 

@@ -12,6 +12,7 @@
 #include <functional>
 
 class AutoDiscovery;
+class DatagramLineLimit;
 class QTimer;
 class UDPSocket;
 
@@ -126,6 +127,7 @@ private:
     Locator m_failureSink;
     QTimer *UDPpollTimer = nullptr;
     TallyPlayLimit m_tallyPlayLimit;
+    DatagramLineLimit *m_lineLimit = nullptr;
     // The looks last shown, so that a repeated tally value costs the view nothing.
     TallyAction::LampLook m_redLook;
     TallyAction::LampLook m_greenLook;
