@@ -579,6 +579,19 @@ void TestFaults::logFolderReadOnly()
     QVERIFY2(brenvale->isRunning(), qPrintable(brenvale->tail()));
     QVERIFY2(brenvale->stop(), qPrintable(brenvale->tail()));
     QCOMPARE(brenvale->errorCount(QStringLiteral("Exception")), 0);
+    // No line is lost unsaid: the opening line, three tallies and the closing line, each told
+    // with the reason, at most once a second.
+    const QRegularExpression report(QStringLiteral("^Could not write (\\d+) daily-log line\\(s\\) to (.*): (.*)$"));
+    int told = 0;
+    for (const QString &line : brenvale->errorLines()) {
+        const QRegularExpressionMatch m = report.match(line);
+        if (!m.hasMatch())
+            continue;
+        told += m.captured(1).toInt();
+        QVERIFY2(m.captured(2).startsWith(program->logFolder()), qPrintable(line));
+        QCOMPARE(m.captured(3), QStringLiteral("Read-only file system"));
+    }
+    QCOMPARE(told, 5);
     // The check boxes were saved although no line could be.
     QCOMPARE(program->savedPreferences().value(QStringLiteral("tslEnable")), QVariant(true));
 }

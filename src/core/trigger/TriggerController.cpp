@@ -71,6 +71,9 @@ TriggerController::TriggerController(const Services &services, QObject *parent) 
 
     m_lineLimit = new DatagramLineLimit(
         m_services.monotonicMs, [this](const QString &line) { LogToOTA(line); }, &DebugLog, this);
+    m_appendReportTimer = new QTimer(this);
+    m_appendReportTimer->setSingleShot(true);
+    connect(m_appendReportTimer, &QTimer::timeout, this, [this] { reportAppendFailures(); });
 }
 
 TriggerController::~TriggerController() = default;
@@ -133,6 +136,7 @@ void TriggerController::close()
     // The lines a flood still owes come before the close.
     m_lineLimit->settle(true);
     LogToOTA(QStringLiteral("Trigger Control Closed"));
+    reportAppendFailures();
     RelayUDP->Close();
     ChatSocket->Unregister(QStringLiteral("Brenvale"));
     ChatSocket->Close();
@@ -156,8 +160,31 @@ void TriggerController::LogToOTA(const QString &msg)
 {
     const DailyLogFile file(m_services.clock());
     const QString vtId = ModernPreferences::Preferences[QStringLiteral("VTid")].toString();
-    if (file.append(logPath, msg, vtId).ok())
+    const Result<> appended = file.append(logPath, msg, vtId);
+    if (appended.ok())
         LogCommand(QStringLiteral("Logged ") + msg + QStringLiteral(" to ") + file.path(logPath));
+    else
+        appendFailed(file.path(logPath), appended.error());
+}
+
+void TriggerController::appendFailed(const QString &path, const QString &reason)
+{
+    ++m_appendFailures;
+    m_appendFailure = path + QStringLiteral(": ") + reason;
+    const qint64 waitMs = m_appendReportedAt ? *m_appendReportedAt + 1000 - m_services.monotonicMs() : 0;
+    if (waitMs <= 0)
+        reportAppendFailures();
+    else if (!m_appendReportTimer->isActive())
+        m_appendReportTimer->start(static_cast<int>(qMin<qint64>(waitMs, 1000)));
+}
+
+void TriggerController::reportAppendFailures()
+{
+    if (m_appendFailures == 0)
+        return;
+    DebugLog(QStringLiteral("Could not write %1 daily-log line(s) to %2").arg(m_appendFailures).arg(m_appendFailure));
+    m_appendFailures = 0;
+    m_appendReportedAt = m_services.monotonicMs();
 }
 
 // ---- TSL tally input ----

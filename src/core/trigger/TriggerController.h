@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class AutoDiscovery;
 class DatagramLineLimit;
@@ -122,12 +123,19 @@ private:
     void enableTrigger(bool isLocal);
     void disableTrigger(bool isLocal);
     void showLamps(const TallyAction &action);
+    void appendFailed(const QString &path, const QString &reason);
+    void reportAppendFailures();
 
     Services m_services;
     Locator m_failureSink;
     QTimer *UDPpollTimer = nullptr;
     TallyPlayLimit m_tallyPlayLimit;
     DatagramLineLimit *m_lineLimit = nullptr;
+    // Daily-log lines that could not be written, told to the system log at most once a second.
+    qint64 m_appendFailures = 0;
+    QString m_appendFailure;
+    std::optional<qint64> m_appendReportedAt;
+    QTimer *m_appendReportTimer = nullptr;
     // The looks last shown, so that a repeated tally value costs the view nothing.
     TallyAction::LampLook m_redLook;
     TallyAction::LampLook m_greenLook;
