@@ -800,8 +800,10 @@ void TestFaults::secondInstance()
     QVERIFY2(probe->waitFor(enabledMessage, 1, WaitMs), qPrintable(probe->tail()));
     QVERIFY2(second->stop(2000), qPrintable(second->tail()));
     QCOMPARE(second->errorCount(QStringLiteral("Error binding port.")), 1);
+    QCOMPARE(second->errorCount(QStringLiteral("Standing down: peer port 8083 is taken")), 1);
     QCOMPARE(readAll(program->preferencesFile()), preferences);
-    QCOMPARE(program->dailyLogMessages(), QStringList({opened, tallyRed, opened, closed}));
+    // The daily log the two share holds the first one's lines alone: no close that never was.
+    QCOMPARE(program->dailyLogMessages(), QStringList({opened, tallyRed}));
     QTest::qWait(200);
     QCOMPARE(probe->count(QStringLiteral(" command ")), 3);
 }

@@ -86,8 +86,13 @@ TriggerController::OpenOutcome TriggerController::openSockets()
     // second instance learns here that it must stand down, before it has taken the tally or
     // relay port or sent anything.
     ChatSocket->Bind(8083);
-    if (ChatSocket->LastErrorCode() != 0)
+    if (ChatSocket->LastErrorCode() != 0) {
+        m_standingDown = true;
+        DebugLog(QStringLiteral("Standing down: peer port 8083 is taken (error %1), most likely by another instance "
+                                "on this host; this one writes no daily-log line")
+                     .arg(ChatSocket->LastErrorCode()));
         return OpenOutcome::PeerPortTaken;
+    }
     TSLrx->setPort(8900);
     TSLrx->Connect();
     if (!TSLrx->JoinMulticastGroup(QStringLiteral("239.1.2.3"))) {
@@ -158,6 +163,8 @@ void TriggerController::LogCommand(const QString &msg)
 
 void TriggerController::LogToOTA(const QString &msg)
 {
+    if (m_standingDown)
+        return;
     const DailyLogFile file(m_services.clock());
     const QString vtId = ModernPreferences::Preferences[QStringLiteral("VTid")].toString();
     const Result<> appended = file.append(logPath, msg, vtId);

@@ -33,7 +33,8 @@ public:
         Opened,
         // No interface is up: no socket was opened.
         NoNetwork,
-        // The peer port is held by another instance on this host: this one must stand down.
+        // The peer port is held by another instance on this host: this one must stand down,
+        // and writes nothing to the daily log it shares with that one.
         PeerPortTaken,
         // The tally group could not be joined: the peer socket was closed again.
         TallyGroupRefused,
@@ -140,6 +141,8 @@ private:
     TallyAction::LampLook m_redLook;
     TallyAction::LampLook m_greenLook;
 
+    // Standing down, this instance leaves the daily log to the one that runs.
+    bool m_standingDown = false;
     bool m_tallyStart = false;
     bool m_tallyEnable = false;
     // Whether the stored settings were taken and so shown, and whether the operator has set
