@@ -56,7 +56,7 @@ SiegeOptions SiegeOptions::parse(int argc, char *argv[])
             std::stringstream list(argv[++i]);
             for (std::string item; std::getline(list, item, ',');) {
                 const int number = std::atoi(item.c_str());
-                if (number < 1 || number > 14)
+                if (number < 1 || number > 22)
                     usage();
                 options.only.insert(number);
             }
@@ -141,26 +141,35 @@ std::string Program::standardPrefs() const
         + (m_launch.tslEnable ? "true" : "false") + ",\"tslPlay\":" + (m_launch.tslPlay ? "true" : "false") + "}\n";
 }
 
-void Program::start(const std::string &output)
+std::vector<std::pair<std::string, std::string>> Program::environment(const std::string &tapFile, int dismissMs) const
 {
-    const SiegeOptions &o = m_siege.options;
     const std::string home = m_dir + "/home";
-    std::vector<std::pair<std::string, std::string>> environment = {
+    return {
         {"QT_QPA_PLATFORM", "offscreen"},
         {"HOME", home},
         {"XDG_CONFIG_HOME", home + "/.config"},
         {"XDG_RUNTIME_DIR", m_dir + "/run"},
-        {"DBUS_SESSION_BUS_ADDRESS", o.bus},
-        {"LD_PRELOAD", o.tap},
-        {"BRENVALE_SIEGE_TAP", m_dir + "/tap.log"},
+        {"DBUS_SESSION_BUS_ADDRESS", m_siege.options.bus},
+        {"LD_PRELOAD", m_siege.options.tap},
+        {"BRENVALE_SIEGE_TAP", tapFile},
         {"BRENVALE_SIEGE_TAP_ROWS", m_launch.tapRows ? "1" : "0"},
         {"BRENVALE_SIEGE_TAP_PAINTS", m_launch.tapPaints ? "1" : "0"},
-        {"BRENVALE_SIEGE_DISMISS_MS", std::to_string(m_launch.dismissMs)},
+        {"BRENVALE_SIEGE_DISMISS_MS", std::to_string(dismissMs)},
     };
-    m_child = std::make_unique<ChildProcess>(
-        o.netns, std::vector<std::string> {o.program}, environment, output.empty() ? outputFile() : output);
+}
+
+void Program::start(const std::string &output)
+{
+    m_child = std::make_unique<ChildProcess>(m_siege.options.netns, std::vector<std::string> {m_siege.options.program},
+        environment(m_dir + "/tap.log", m_launch.dismissMs), output.empty() ? outputFile() : output);
     m_stopGuard = false;
     m_guard = std::thread([this] { guard(); });
+}
+
+std::unique_ptr<ChildProcess> Program::startAnother(const std::string &name, int dismissMs) const
+{
+    return std::make_unique<ChildProcess>(m_siege.options.netns, std::vector<std::string> {m_siege.options.program},
+        environment(m_dir + "/" + name + "-tap.log", dismissMs), m_dir + "/" + name + ".log");
 }
 
 void Program::guard()

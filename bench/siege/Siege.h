@@ -97,6 +97,10 @@ public:
     // Standard output and error go to `output` (outputFile() when empty; it may be a FIFO that
     // somebody holds open).
     void start(const std::string &output = {});
+    // Another instance on the same HOME, preferences and daily-log folder, with output and tap
+    // of its own (<dir>/<name>.log, <dir>/<name>-tap.log) and its boxes dismissed after
+    // dismissMs; the caller stops it.
+    std::unique_ptr<ChildProcess> startAnother(const std::string &name, int dismissMs) const;
     // "Trigger Control Opened" in the daily log (no FIFO may be in the folder).
     bool waitOpened(int timeoutMs = 10000) const;
     // When the remote-control name was first owned, if within the time.
@@ -132,6 +136,7 @@ public:
 
 private:
     void guard();
+    std::vector<std::pair<std::string, std::string>> environment(const std::string &tapFile, int dismissMs) const;
 
     const Siege &m_siege;
     Launch m_launch;
@@ -165,3 +170,5 @@ void attackRollCalls(Siege &siege); // 11
 void attackStalledFiles(Siege &siege); // 12
 void attackBadPrefs(Siege &siege); // 13
 void attackMarkup(Siege &siege); // 14
+void attackLogLineFloods(Siege &siege); // 16
+void attackSecondInstance(Siege &siege); // 22

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 int main(int argc, char *argv[])
 {
@@ -15,15 +16,16 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     Siege siege {SiegeOptions::parse(argc, argv), {}};
     using Attack = void (*)(Siege &);
-    const Attack attacks[] = {attackFloods, attackEndlessAnswers, attackBrokenAnswers, attackPartialFrames, attackJoins,
-        attackBoxes, attackForeignFlood, attackFlapping, attackRelayReplies, attackLineBreakers, attackRollCalls,
-        attackStalledFiles, attackBadPrefs, attackMarkup};
+    const std::pair<int, Attack> attacks[] = {{1, attackFloods}, {2, attackEndlessAnswers}, {3, attackBrokenAnswers},
+        {4, attackPartialFrames}, {5, attackJoins}, {6, attackBoxes}, {7, attackForeignFlood}, {8, attackFlapping},
+        {9, attackRelayReplies}, {10, attackLineBreakers}, {11, attackRollCalls}, {12, attackStalledFiles},
+        {13, attackBadPrefs}, {14, attackMarkup}, {16, attackLogLineFloods}, {22, attackSecondInstance}};
     std::printf("siege of %s (%s run)\n", siege.options.program.c_str(), siege.options.quick ? "quick" : "full");
-    for (int number = 1; number <= 14; ++number) {
+    for (const auto &[number, attack] : attacks) {
         if (!siege.options.only.empty() && !siege.options.only.contains(number))
             continue;
         try {
-            attacks[number - 1](siege);
+            attack(siege);
         } catch (const std::exception &error) {
             siege.report.row("attack " + std::to_string(number) + " ran", error.what(), "ran", false);
         }

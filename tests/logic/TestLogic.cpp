@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/trigger/ChrWorksBody.h"
 #include "core/trigger/DailyLogFile.h"
+#include "core/trigger/DatagramLineLimit.h"
 #include "core/trigger/NumberText.h"
 #include "core/trigger/RelayCommand.h"
 #include "core/trigger/TSLTallyPacket.h"
@@ -46,6 +47,48 @@ QByteArray readAll(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
+
+// A line limit on a clock of the test's own, with what it writes to either log kept in order.
+struct LimitRig
+{
+    qint64 nowMs = 5'000'000;
+    QStringList dailyLog;
+    QList<std::pair<qint64, qint64>> reports; // when, how many lines
+    QStringList order; // "daily", "system" and "line" as they came
+    DatagramLineLimit limit {[this] { return nowMs; },
+        [this](const QString &line) {
+            dailyLog.append(line);
+            order.append(s("daily"));
+        },
+        [this](const QString &line) {
+            const QRegularExpressionMatch m
+                = QRegularExpression(s("^(\\d+) [a-z -]+ not written: they come too fast$")).match(line);
+            reports.append({nowMs, m.hasMatch() ? m.captured(1).toLongLong() : -1'000'000});
+            order.append(s("system"));
+        }};
+
+    // Lines of `kind` at `rate` a second for `ms` from now; the clock stays at the last one.
+    qint64 lines(DatagramLineLimit::Source source, int kind, int rate, qint64 ms)
+    {
+        const qint64 start = nowMs;
+        qint64 written = 0;
+        for (qint64 i = 0; i * 1000 < ms * rate; ++i) {
+            nowMs = start + i * 1000 / rate;
+            if (limit.admit(source, kind)) {
+                ++written;
+                order.append(s("line"));
+            }
+        }
+        return written;
+    }
+    qint64 reported() const
+    {
+        qint64 sum = 0;
+        for (const auto &report : reports)
+            sum += report.second;
+        return sum;
+    }
+};
 
 } // namespace
 
@@ -338,6 +381,86 @@ private Q_SLOTS:
         QCOMPARE(run(t0, t0 + TallyPlayLimit::RefillMs + 1, 1), 1);
     }
 
+    void datagramLineLimit_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<bool>("allWritten");
+        using L = DatagramLineLimit;
+        QTest::newRow("tallies at 20/s") << int(L::TallyLines) << 20 << 60 << true;
+        QTest::newRow("relay replies at 20/s") << int(L::RelayReplyLines) << 20 << 60 << true;
+        QTest::newRow("tally flood") << int(L::TallyLines) << 20'000 << 10 << false;
+        QTest::newRow("relay reply flood") << int(L::RelayReplyLines) << 20'000 << 10 << false;
+        QTest::newRow("tally notes at 250/s") << int(L::TallyNotes) << 250 << 20 << true;
+        QTest::newRow("tally notes flood") << int(L::TallyNotes) << 20'000 << 10 << false;
+        QTest::newRow("peer notes flood") << int(L::PeerNotes) << 5'000 << 3 << false;
+    }
+    void datagramLineLimit()
+    {
+        QFETCH(int, source);
+        QFETCH(int, rate);
+        QFETCH(int, seconds);
+        QFETCH(bool, allWritten);
+        const auto from = DatagramLineLimit::Source(source);
+        const bool daily = from == DatagramLineLimit::TallyLines || from == DatagramLineLimit::RelayReplyLines;
+        const qint64 burst = daily ? DatagramLineLimit::DailyLogBurst : DatagramLineLimit::SystemLogBurst;
+        const qint64 bound = burst
+            + seconds * 1000 / (daily ? DatagramLineLimit::DailyLogRefillMs : DatagramLineLimit::SystemLogRefillMs);
+        LimitRig rig;
+        const qint64 total = qint64(rate) * seconds;
+        const qint64 written = rig.lines(from, 1, rate, seconds * 1000);
+        if (allWritten)
+            QCOMPARE(written, total);
+        else
+            QVERIFY2(written >= bound - 1 && written <= bound, qPrintable(QString::number(written)));
+        // Counted and told at most once a second, but nothing in the daily log while it lasts.
+        for (qsizetype i = 1; i < rig.reports.size(); ++i)
+            QVERIFY(rig.reports.at(i).first - rig.reports.at(i - 1).first >= DatagramLineLimit::ReportPeriodMs);
+        QCOMPARE(rig.dailyLog, QStringList());
+        rig.nowMs += DatagramLineLimit::QuietMs - 1;
+        rig.limit.settle();
+        QCOMPARE(rig.dailyLog, QStringList());
+        // A quiet second ends the flood: every refused line told, one gap line for the daily log.
+        rig.nowMs += 1;
+        rig.limit.settle();
+        QCOMPARE(rig.reported(), total - written);
+        const QStringList gap
+            = allWritten || !daily ? QStringList() : QStringList({DatagramLineLimit::gapLine(from, total - written)});
+        QCOMPARE(rig.dailyLog, gap);
+        rig.nowMs += 60'000;
+        rig.limit.settle(true);
+        QCOMPARE(rig.dailyLog, gap);
+        QCOMPARE(rig.reported(), total - written);
+    }
+
+    void datagramLineLimitKeepsOtherValuesAndOrder()
+    {
+        LimitRig rig;
+        using L = DatagramLineLimit;
+        // Red floods; a green every 200 ms among it is always written.
+        qint64 green = 0;
+        for (int step = 0; step < 10; ++step) {
+            rig.lines(L::TallyLines, 1, 20'000, 200);
+            green += rig.limit.admit(L::TallyLines, 2);
+        }
+        QCOMPARE(green, 10);
+        QCOMPARE(L::gapLine(L::TallyLines, 12), s("Tally Flood: 12 Lines Not Logged"));
+        QCOMPARE(L::gapLine(L::RelayReplyLines, 3), s("Relay Reply Flood: 3 Lines Not Logged"));
+        // The first line after a quiet second comes after the gap line, though no timer ran.
+        rig.nowMs += L::QuietMs;
+        rig.order.clear();
+        QVERIFY(rig.limit.admit(L::TallyLines, 1));
+        QCOMPARE(rig.order, QStringList({s("system"), s("daily")}));
+        QCOMPARE(rig.dailyLog.size(), 1);
+        QVERIFY(rig.dailyLog.constFirst().startsWith(s("Tally Flood: ")));
+        // Another source floods; the close tells its gap at once.
+        rig.lines(L::RelayReplyLines, 2, 1'000, 1'000);
+        rig.limit.settle(true);
+        QCOMPARE(rig.dailyLog.size(), 2);
+        QVERIFY(rig.dailyLog.constLast().startsWith(s("Relay Reply Flood: ")));
+    }
+
     void chrWorksWords()
     {
         for (const char *w : {"play", "PLAY", "Play"})
@@ -447,9 +570,9 @@ private Q_SLOTS:
         const DailyLogFile after(QDateTime(QDate(2025, 1, 1), QTime(0, 0)));
         QCOMPARE(before.weekdayName(), QStringLiteral("Tuesday"));
         QCOMPARE(after.weekdayName(), QStringLiteral("Wednesday"));
-        QVERIFY(before.append(folder, QStringLiteral("Late"), QStringLiteral("1")));
-        QVERIFY(after.append(folder, QStringLiteral("Early"), QStringLiteral("1")));
-        QVERIFY(after.append(folder, QStringLiteral("Later"), QStringLiteral("1")));
+        QVERIFY(before.append(folder, QStringLiteral("Late"), QStringLiteral("1")).ok());
+        QVERIFY(after.append(folder, QStringLiteral("Early"), QStringLiteral("1")).ok());
+        QVERIFY(after.append(folder, QStringLiteral("Later"), QStringLiteral("1")).ok());
         QCOMPARE(readAll(folder + s("OnTheAirVideo Log 2024-12-31.txt")), before.line(s("Late"), s("1")));
         QCOMPARE(readAll(after.path(folder)), after.line(s("Early"), s("1")) + after.line(s("Later"), s("1")));
 
@@ -458,7 +581,7 @@ private Q_SLOTS:
         QVERIFY(existing.open(QIODevice::WriteOnly | QIODevice::Truncate));
         existing.write("earlier\r\n");
         existing.close();
-        QVERIFY(before.append(folder, QString(), QStringLiteral("2")));
+        QVERIFY(before.append(folder, QString(), QStringLiteral("2")).ok());
         QCOMPARE(readAll(before.path(folder)), "earlier\r\n" + before.line(QString(), QStringLiteral("2")));
     }
 
@@ -470,7 +593,7 @@ private Q_SLOTS:
         QCOMPARE(::mkfifo(QFile::encodeName(file.path(folder)).constData(), 0600), 0);
         // Opening it for writing would wait for a reader; the alarm ends the test instead.
         ::alarm(30);
-        QVERIFY(!file.append(folder, s("x"), s("1")));
+        QVERIFY(!file.append(folder, s("x"), s("1")).ok());
         ::alarm(0);
     }
 
@@ -500,9 +623,10 @@ private Q_SLOTS:
         QCOMPARE(DailyLogFile::isUsableFolder(folder), folder.startsWith(QLatin1Char('/')));
         const QString cwd = QDir::currentPath();
         QDir::setCurrent(dir.path()); // a relative folder must not be written beside the program
-        const bool written = DailyLogFile(QDateTime::currentDateTime()).append(folder, s("x"), s("1"));
+        const Result<> written = DailyLogFile(QDateTime::currentDateTime()).append(folder, s("x"), s("1"));
         QDir::setCurrent(cwd);
-        QVERIFY(!written);
+        QVERIFY(!written.ok());
+        QVERIFY(!written.error().isEmpty());
         QVERIFY(!QFileInfo::exists(dir.path() + QStringLiteral("/missing")));
         QVERIFY(!QFileInfo::exists(dir.path() + QStringLiteral("/logs")));
         QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList());

@@ -7,6 +7,7 @@
 #include "core/platform/UDPSocket.h"
 #include "core/prefs/ModernPreferences.h"
 #include "core/trigger/DailyLogFile.h"
+#include "core/trigger/DatagramLineLimit.h"
 #include "core/trigger/TriggerController.h"
 
 #include <QHostAddress>
@@ -36,12 +37,14 @@ private Q_SLOTS:
     void initTestCase();
     void tallyPathTellsTheViewOnlyWhatChanged();
     void peerRulesUseTheHandedInHostView();
+    void relayReplyFloodLeavesAGapLine();
     void closeKeepsASettingNeverShown();
 
 private:
     QStringList rowsSince(qsizetype mark) const;
 
     QTemporaryDir m_logs;
+    qint64 m_monotonicMs = 1'000'000;
     HttpClient m_http;
     std::unique_ptr<TriggerController> m_trigger;
     std::unique_ptr<QSignalSpy> m_rows;
@@ -58,6 +61,7 @@ void TestTriggerController::initTestCase()
 
     Services services = Services::system(&m_http);
     services.clock = [] { return kNow; };
+    services.monotonicMs = [this] { return m_monotonicMs; };
     // Loopback carries our own group messages back; the other address is for the peer rules.
     services.network.ipv4Addresses = [] {
         return QStringList {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")};
@@ -133,6 +137,38 @@ void TestTriggerController::peerRulesUseTheHandedInHostView()
     QVERIFY(!m_trigger->Enabled);
     QVERIFY(
         rowsSince(mark).contains(DailyLogFile::screenRow(kNow, QStringLiteral("Disabled by Remote Trigger 10.0.0.1"))));
+}
+
+void TestTriggerController::relayReplyFloodLeavesAGapLine()
+{
+    m_trigger->logPath = m_logs.path() + QLatin1Char('/');
+    QFile file(DailyLogFile(kNow).path(m_trigger->logPath));
+    const auto lines = [&file](const char *msg) {
+        file.open(QIODevice::ReadOnly);
+        const qsizetype count = file.readAll().count(QByteArray("\t") + msg + " on VT 1\r\n");
+        file.close();
+        return count;
+    };
+    QSignalSpy arrived(m_trigger->RelayUDP, &UDPSocket::DataAvailable);
+    QUdpSocket sender;
+    const auto send = [&](const QByteArray &reply, int count) {
+        const qsizetype expected = arrived.size() + count;
+        for (int i = 0; i < count; ++i)
+            sender.writeDatagram(reply, QHostAddress::LocalHost, 5000);
+        return QTest::qWaitFor([&] { return arrived.size() >= expected; }, 5000);
+    };
+    // The clock stands still: the burst is written, the rest only counted, and another value
+    // is written all the same.
+    QVERIFY(send("1", DatagramLineLimit::DailyLogBurst + 50));
+    QVERIFY(send("2", 1));
+    QCOMPARE(lines("1"), DatagramLineLimit::DailyLogBurst);
+    QCOMPARE(lines("2"), 1);
+    QCOMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 0);
+    // A quiet second later the timer tells the gap, once.
+    m_monotonicMs += DatagramLineLimit::QuietMs;
+    QTRY_COMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
+    QTest::qWait(300);
+    QCOMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
 }
 
 void TestTriggerController::closeKeepsASettingNeverShown()

@@ -4,6 +4,7 @@
 // error nobody reads, and a UDP socket with a long backlog (on loopback, inside the test
 // namespace).
 #include "core/platform/DebugLog.h"
+#include "core/platform/SystemLogSink.h"
 #include "core/platform/UDPSocket.h"
 
 #include <QEventLoop>
@@ -16,6 +17,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
 
 class TestPlatformIO : public QObject
@@ -25,6 +27,7 @@ private Q_SLOTS:
     void escapes_data();
     void escapes();
     void stalledStandardErrorDropsAndCounts();
+    void exitDrainWaitsForASlowReader();
     void backlogGoesInBoundedBatches();
     void throwingHandlerLeavesSocketDelivering_data();
     void throwingHandlerLeavesSocketDelivering();
@@ -92,6 +95,38 @@ void TestPlatformIO::stalledStandardErrorDropsAndCounts()
         QCOMPARE(lines.at(i), QByteArray::number(i) + padding);
     QCOMPARE(lines.at(written), QByteArray::number(count - written) + " system-log lines dropped");
     QCOMPARE(lines.at(written + 1), QByteArray("after"));
+}
+
+void TestPlatformIO::exitDrainWaitsForASlowReader()
+{
+    int ends[2];
+    QCOMPARE(::pipe2(ends, O_CLOEXEC), 0);
+    const int savedStderr = ::dup(STDERR_FILENO);
+    QCOMPARE(::dup2(ends[1], STDERR_FILENO), STDERR_FILENO);
+    ::close(ends[1]);
+    // More than the pipe takes, less than the log's own buffer holds: what the pipe did not take
+    // goes only once the reader wakes.
+    QByteArray expected;
+    for (int i = 0; i < 600; ++i) {
+        const QByteArray line = QByteArray::number(i) + QByteArray(95, 'x');
+        SystemLogSink::writeStandardError(line);
+        expected += line + '\n';
+    }
+    SystemLogSink::writeStandardError("last");
+    expected += "last\n";
+    QByteArray received;
+    std::thread reader([&] {
+        ::usleep(100'000);
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;)
+            received.append(buffer, n);
+    });
+    SystemLogSink::drain(SystemLogSink::ExitDrainMs);
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    reader.join();
+    ::close(ends[0]);
+    QCOMPARE(received, expected);
 }
 
 void TestPlatformIO::backlogGoesInBoundedBatches()

@@ -4,8 +4,11 @@
 
 #include <QDateTime>
 
-// The system's local date and time. The trigger reads its clock through the services it is
-// given (core/platform/Services.h); this is the one main.cpp hands in.
+// The system's local date and time, and a clock for measuring intervals that no setting of the
+// date moves. The trigger reads both through the services it is given (core/platform/Services.h);
+// these are the ones main.cpp hands in.
 namespace Clock {
 QDateTime now();
+// Milliseconds of the monotonic clock, from an arbitrary start.
+qint64 monotonicMs();
 } // namespace Clock

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Result.h"
+
 #include <QFile>
 #include <QString>
 
@@ -12,6 +14,6 @@
 namespace RegularFile {
 // Opens file.fileName() when it names a regular file, through any symbolic links. The mode is
 // ReadOnly, or WriteOnly | Append, which creates a missing file; Unbuffered may be added.
-// Returns an empty text on success, otherwise the reason, with the file left closed.
-QString open(QFile &file, QIODevice::OpenMode mode);
+// On failure the file is left closed and the result gives the reason.
+Result<> open(QFile &file, QIODevice::OpenMode mode);
 } // namespace RegularFile

@@ -9,7 +9,7 @@
 
 namespace RegularFile {
 
-QString open(QFile &file, QIODevice::OpenMode mode)
+Result<> open(QFile &file, QIODevice::OpenMode mode)
 {
     const QIODevice::OpenMode access = mode & ~QIODevice::OpenMode(QIODevice::Unbuffered);
     int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
@@ -18,7 +18,7 @@ QString open(QFile &file, QIODevice::OpenMode mode)
     else if (access == (QIODevice::WriteOnly | QIODevice::Append))
         flags |= O_WRONLY | O_APPEND | O_CREAT;
     else
-        return QStringLiteral("Unsupported open mode");
+        return Result<>::failure(QStringLiteral("Unsupported open mode"));
 
     // O_NONBLOCK makes the open itself return at once for a FIFO (with or without someone at
     // the other end); what it opened is then looked at before anything is read or written.
@@ -28,25 +28,25 @@ QString open(QFile &file, QIODevice::OpenMode mode)
         fd = ::open(path.constData(), flags, 0666);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return qt_error_string(errno);
+        return Result<>::failure(qt_error_string(errno));
 
     struct stat info = {};
     if (::fstat(fd, &info) != 0) {
         const int error = errno;
         ::close(fd);
-        return qt_error_string(error);
+        return Result<>::failure(qt_error_string(error));
     }
     if (!S_ISREG(info.st_mode)) {
         ::close(fd);
-        return QStringLiteral("Not a regular file");
+        return Result<>::failure(QStringLiteral("Not a regular file"));
     }
     // Plain blocking reads and writes from here on, as for any regular file.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return file.errorString();
+        return Result<>::failure(file.errorString());
     }
-    return QString();
+    return {};
 }
 
 } // namespace RegularFile

@@ -2,10 +2,13 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/platform/SystemLogSink.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -86,11 +89,14 @@ private:
 // when the event loop is about to wait (or a chunk's worth is there), each write no larger
 // than the descriptor has just said it takes at once. A flood of lines therefore costs a copy
 // each, not a system call each. Lines that find the buffer full are dropped and counted, and a
-// line saying how many goes out once there is room again.
+// line saying how many goes out once there is room again. At exit what waits is given a bounded
+// time to go out, the poll waiting instead of the write.
 class StandardError
 {
 public:
-    ~StandardError() { flush(); }
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    ~StandardError() { drain(ExitDrainMs); }
 
     void append(const QByteArray &line)
     {
@@ -112,7 +118,11 @@ public:
             flush();
     }
 
-    void flush()
+    void drain(int maxMs) { flush(std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs)); }
+
+    // Writes what the descriptor takes, waiting for it until `deadline` at most (not at all
+    // without one).
+    void flush(std::optional<Deadline> deadline = std::nullopt)
     {
         for (;;) {
             if (m_sent == m_pending.size()) {
@@ -122,7 +132,7 @@ public:
                 if (m_pending.isEmpty())
                     return;
             }
-            if (!writable())
+            if (!writable(deadline))
                 return;
             const ssize_t written
                 = ::write(STDERR_FILENO, m_pending.constData() + m_sent, static_cast<size_t>(nextChunk()));
@@ -170,12 +180,20 @@ private:
         return true;
     }
 
-    bool writable()
+    static int msUntil(const std::optional<Deadline> &deadline)
+    {
+        if (!deadline)
+            return 0;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+        return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+    }
+
+    bool writable(const std::optional<Deadline> &deadline)
     {
         pollfd descriptor = {STDERR_FILENO, POLLOUT, 0};
         int ready = 0;
         do
-            ready = ::poll(&descriptor, 1, 0);
+            ready = ::poll(&descriptor, 1, msUntil(deadline));
         while (ready < 0 && errno == EINTR);
         if (ready > 0 && (descriptor.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             // No reader any more (or no fd 2 at all): what waits can never be written.
@@ -242,6 +260,11 @@ void write(const QByteArray &line)
 void writeStandardError(const QByteArray &line)
 {
     standardError().append(line);
+}
+
+void drain(int maxMs)
+{
+    standardError().drain(maxMs);
 }
 
 } // namespace SystemLogSink

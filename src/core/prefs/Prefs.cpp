@@ -67,9 +67,9 @@ bool Prefs::Load()
         return false;
     // A FIFO or a device at the path would hold start-up (or never end): only a regular file
     // is read, anything else is as unreadable as a file without permission.
-    const QString failure = RegularFile::open(file, QIODevice::ReadOnly);
-    if (!failure.isEmpty())
-        throw IOException(QStringLiteral("Could not read %1: %2").arg(mPreferencesFile, failure));
+    const Result<> opened = RegularFile::open(file, QIODevice::ReadOnly);
+    if (!opened.ok())
+        throw IOException(QStringLiteral("Could not read %1: %2").arg(mPreferencesFile, opened.error()));
     const QByteArray content = file.readAll();
     file.close();
     QByteArray text = content;

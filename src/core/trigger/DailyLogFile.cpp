@@ -60,25 +60,29 @@ QByteArray DailyLogFile::line(const QString &msg, const QString &vtId) const
     return text.toUtf8();
 }
 
-bool DailyLogFile::append(const QString &folder, const QString &msg, const QString &vtId) const
+Result<> DailyLogFile::append(const QString &folder, const QString &msg, const QString &vtId) const
 {
     if (!isUsableFolder(folder))
-        return false;
+        return Result<>::failure(QStringLiteral("The log folder is not an absolute path"));
     const QByteArray bytes = line(msg, vtId);
     QFile file(path(folder));
     // Append creates a missing file; the folder is left for the operator to provide. Anything
     // but a regular file at the path (a FIFO would hold the write) fails like a missing folder.
-    if (!RegularFile::open(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered).isEmpty())
-        return false;
+    const Result<> opened = RegularFile::open(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    if (!opened.ok())
+        return opened;
     // A disk that fills up mid-line takes part of it; that part is cut off again, so the file
     // holds whole lines only and the next line does not run on from a broken one.
     const qint64 sizeBefore = file.size();
     if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
         file.resize(sizeBefore);
-        return false;
+        return Result<>::failure(reason);
     }
     file.close();
-    return file.error() == QFileDevice::NoError;
+    if (file.error() != QFileDevice::NoError)
+        return Result<>::failure(file.errorString());
+    return {};
 }
 
 bool DailyLogFile::isUsableFolder(const QString &folder)

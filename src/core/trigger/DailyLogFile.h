@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Result.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -30,10 +32,10 @@ public:
     // Control characters in msg and vtId are written escaped so that one event stays one line.
     QByteArray line(const QString &msg, const QString &vtId) const;
 
-    // Appends the line to the day's file, creating the file but never the folder. Returns
-    // whether the whole line was written; every failure (unusable folder text, missing folder,
-    // no permission, full disk, something other than a regular file at the path) gives false.
-    bool append(const QString &folder, const QString &msg, const QString &vtId) const;
+    // Appends the line to the day's file, creating the file but never the folder. Succeeds
+    // when the whole line was written; every failure (unusable folder text, missing folder, no
+    // permission, full disk, something other than a regular file at the path) gives its reason.
+    Result<> append(const QString &folder, const QString &msg, const QString &vtId) const;
 
     // A folder text from which a file path can be made at all: not empty and absolute.
     static bool isUsableFolder(const QString &folder);

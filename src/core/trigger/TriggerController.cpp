@@ -9,6 +9,7 @@
 #include "core/prefs/ModernPreferences.h"
 #include "core/trigger/ChrWorksBody.h"
 #include "core/trigger/DailyLogFile.h"
+#include "core/trigger/DatagramLineLimit.h"
 #include "core/trigger/Playout.h"
 #include "core/trigger/RelayCommand.h"
 #include "core/trigger/TSLTallyPacket.h"
@@ -67,6 +68,12 @@ TriggerController::TriggerController(const Services &services, QObject *parent) 
     connect(UDPpollTimer, &QTimer::timeout, this,
         [this] { ErrorReport::guarded("Window1.UDPpollTimer_Action", [this] { UDPpollTimer_Action(); }); });
     UDPpollTimer->start();
+
+    m_lineLimit = new DatagramLineLimit(
+        m_services.monotonicMs, [this](const QString &line) { LogToOTA(line); }, &DebugLog, this);
+    m_appendReportTimer = new QTimer(this);
+    m_appendReportTimer->setSingleShot(true);
+    connect(m_appendReportTimer, &QTimer::timeout, this, [this] { reportAppendFailures(); });
 }
 
 TriggerController::~TriggerController() = default;
@@ -79,8 +86,13 @@ TriggerController::OpenOutcome TriggerController::openSockets()
     // second instance learns here that it must stand down, before it has taken the tally or
     // relay port or sent anything.
     ChatSocket->Bind(8083);
-    if (ChatSocket->LastErrorCode() != 0)
+    if (ChatSocket->LastErrorCode() != 0) {
+        m_standingDown = true;
+        DebugLog(QStringLiteral("Standing down: peer port 8083 is taken (error %1), most likely by another instance "
+                                "on this host; this one writes no daily-log line")
+                     .arg(ChatSocket->LastErrorCode()));
         return OpenOutcome::PeerPortTaken;
+    }
     TSLrx->setPort(8900);
     TSLrx->Connect();
     if (!TSLrx->JoinMulticastGroup(QStringLiteral("239.1.2.3"))) {
@@ -126,7 +138,10 @@ void TriggerController::close()
     // line goes to the folder the settings name.
     if (!m_settingsShown)
         logPath = prefs[QStringLiteral("LogPath")].toString();
+    // The lines a flood still owes come before the close.
+    m_lineLimit->settle(true);
     LogToOTA(QStringLiteral("Trigger Control Closed"));
+    reportAppendFailures();
     RelayUDP->Close();
     ChatSocket->Unregister(QStringLiteral("Brenvale"));
     ChatSocket->Close();
@@ -148,10 +163,35 @@ void TriggerController::LogCommand(const QString &msg)
 
 void TriggerController::LogToOTA(const QString &msg)
 {
+    if (m_standingDown)
+        return;
     const DailyLogFile file(m_services.clock());
     const QString vtId = ModernPreferences::Preferences[QStringLiteral("VTid")].toString();
-    if (file.append(logPath, msg, vtId))
+    const Result<> appended = file.append(logPath, msg, vtId);
+    if (appended.ok())
         LogCommand(QStringLiteral("Logged ") + msg + QStringLiteral(" to ") + file.path(logPath));
+    else
+        appendFailed(file.path(logPath), appended.error());
+}
+
+void TriggerController::appendFailed(const QString &path, const QString &reason)
+{
+    ++m_appendFailures;
+    m_appendFailure = path + QStringLiteral(": ") + reason;
+    const qint64 waitMs = m_appendReportedAt ? *m_appendReportedAt + 1000 - m_services.monotonicMs() : 0;
+    if (waitMs <= 0)
+        reportAppendFailures();
+    else if (!m_appendReportTimer->isActive())
+        m_appendReportTimer->start(static_cast<int>(qMin<qint64>(waitMs, 1000)));
+}
+
+void TriggerController::reportAppendFailures()
+{
+    if (m_appendFailures == 0)
+        return;
+    DebugLog(QStringLiteral("Could not write %1 daily-log line(s) to %2").arg(m_appendFailures).arg(m_appendFailure));
+    m_appendFailures = 0;
+    m_appendReportedAt = m_services.monotonicMs();
 }
 
 // ---- TSL tally input ----
@@ -175,14 +215,18 @@ void TriggerController::showLamps(const TallyAction &action)
 
 void TriggerController::TSLrx_DataAvailable()
 {
-    DebugLog(QStringLiteral("RX Pcket"));
+    // Both diagnostic lines of a datagram are written, or neither.
+    const bool noted = m_lineLimit->admit(DatagramLineLimit::TallyNotes);
+    if (noted)
+        DebugLog(QStringLiteral("RX Pcket"));
     const UDPSocket::Datagram datagram = TSLrx->Read();
     const auto packet = TSLTallyPacket::decode(datagram.Data);
     if (!packet)
         return;
     if (!packet->isFor(ModernPreferences::Preferences[QStringLiteral("VTid")].toString()))
         return;
-    DebugLog(packet->displayText());
+    if (noted)
+        DebugLog(packet->displayText());
 
     const TallyAction action = TallyAction::forTally(packet->tally());
     showLamps(action);
@@ -195,7 +239,7 @@ void TriggerController::TSLrx_DataAvailable()
         enableTrigger(false);
         LogCommand(action.enableLogText);
     }
-    if (m_tallyEnable || m_tallyStart)
+    if ((m_tallyEnable || m_tallyStart) && m_lineLimit->admit(DatagramLineLimit::TallyLines, packet->tally()))
         LogToOTA(action.dailyLogText);
     if (action.on && m_tallyStart && TallyAction::playArmed(RedTally, GreenTally)) {
         // A skipped start writes no "Play from" row: nothing was started. The flags below are
@@ -266,7 +310,8 @@ void TriggerController::ChatSocket_ReceivedMessage(const QString &from, qint32 c
     // The copy of our own group messages comes back through loopback. Whole addresses are
     // compared: 10.0.0.1 is not one of ours just because 10.0.0.12 is.
     if (m_services.network.ipv4Addresses().contains(from)) {
-        DebugLog(QStringLiteral("From me ignore"));
+        if (m_lineLimit->admit(DatagramLineLimit::PeerNotes))
+            DebugLog(QStringLiteral("From me ignore"));
         return;
     }
     if (command != 21) {
@@ -330,7 +375,7 @@ void TriggerController::RelayUDP_DataAvailable()
     const UDPSocket::Datagram datagram = RelayUDP->Read();
     const RelayCommand::Reply reply = RelayCommand::reply(datagram.Data);
     LogCommand(reply.row);
-    if (reply.dailyLogDue)
+    if (reply.dailyLogDue && m_lineLimit->admit(DatagramLineLimit::RelayReplyLines, static_cast<int>(reply.value)))
         LogToOTA(reply.text);
 }
 

@@ -10,8 +10,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class AutoDiscovery;
+class DatagramLineLimit;
 class QTimer;
 class UDPSocket;
 
@@ -31,7 +33,8 @@ public:
         Opened,
         // No interface is up: no socket was opened.
         NoNetwork,
-        // The peer port is held by another instance on this host: this one must stand down.
+        // The peer port is held by another instance on this host: this one must stand down,
+        // and writes nothing to the daily log it shares with that one.
         PeerPortTaken,
         // The tally group could not be joined: the peer socket was closed again.
         TallyGroupRefused,
@@ -121,15 +124,25 @@ private:
     void enableTrigger(bool isLocal);
     void disableTrigger(bool isLocal);
     void showLamps(const TallyAction &action);
+    void appendFailed(const QString &path, const QString &reason);
+    void reportAppendFailures();
 
     Services m_services;
     Locator m_failureSink;
     QTimer *UDPpollTimer = nullptr;
     TallyPlayLimit m_tallyPlayLimit;
+    DatagramLineLimit *m_lineLimit = nullptr;
+    // Daily-log lines that could not be written, told to the system log at most once a second.
+    qint64 m_appendFailures = 0;
+    QString m_appendFailure;
+    std::optional<qint64> m_appendReportedAt;
+    QTimer *m_appendReportTimer = nullptr;
     // The looks last shown, so that a repeated tally value costs the view nothing.
     TallyAction::LampLook m_redLook;
     TallyAction::LampLook m_greenLook;
 
+    // Standing down, this instance leaves the daily log to the one that runs.
+    bool m_standingDown = false;
     bool m_tallyStart = false;
     bool m_tallyEnable = false;
     // Whether the stored settings were taken and so shown, and whether the operator has set
