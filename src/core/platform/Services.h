@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Clock.h"
 #include "core/platform/HostNetwork.h"
 #include "core/platform/HttpClient.h"
 
@@ -21,8 +22,9 @@ struct Services
     // Carries the graphics-server requests; it must live as long as the application, since a
     // request outlives the window that started it.
     QPointer<HttpClient> http;
-    // Milliseconds of a clock that only moves forward, for rates and intervals.
-    std::function<qint64()> monotonicMs;
+    // Milliseconds of a clock that only moves forward, for rates and intervals. Tests that
+    // fake the wall clock keep this real one unless they hand in their own.
+    std::function<qint64()> monotonicMs = &Clock::monotonicMs;
 
     // The system clock and the host's real interfaces, with the given client.
     static Services system(HttpClient *http);
