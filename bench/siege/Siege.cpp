@@ -56,7 +56,7 @@ SiegeOptions SiegeOptions::parse(int argc, char *argv[])
             std::stringstream list(argv[++i]);
             for (std::string item; std::getline(list, item, ',');) {
                 const int number = std::atoi(item.c_str());
-                if (number < 1 || number > 13)
+                if (number < 1 || number > 19)
                     usage();
                 options.only.insert(number);
             }
@@ -157,8 +157,8 @@ void Program::start(const std::string &output)
         {"BRENVALE_SIEGE_TAP_PAINTS", m_launch.tapPaints ? "1" : "0"},
         {"BRENVALE_SIEGE_DISMISS_MS", std::to_string(m_launch.dismissMs)},
     };
-    m_child = std::make_unique<ChildProcess>(
-        o.netns, std::vector<std::string> {o.program}, environment, output.empty() ? outputFile() : output);
+    m_child = std::make_unique<ChildProcess>(o.netns, std::vector<std::string> {o.program}, environment,
+        output.empty() ? outputFile() : output, m_launch.confinement);
     m_stopGuard = false;
     m_guard = std::thread([this] { guard(); });
 }

@@ -70,6 +70,7 @@ struct Launch
     bool tapRows = false;
     bool tapPaints = false;
     int dismissMs = 0; // the tap dismisses each box after this long; 0: nobody answers boxes
+    Confinement confinement {};
 };
 
 // One run of the program in the program's namespace, with a HOME, preferences, daily-log folder
@@ -164,3 +165,6 @@ void attackLineBreakers(Siege &siege); // 10
 void attackRollCalls(Siege &siege); // 11
 void attackStalledFiles(Siege &siege); // 12
 void attackBadPrefs(Siege &siege); // 13
+void attackSilentNameServer(Siege &siege); // 15
+void attackTransfersInFlight(Siege &siege); // 17
+void attackChunkExtension(Siege &siege); // 19
