@@ -177,8 +177,10 @@ HttpClient::HttpClient(QObject *parent) : QObject(parent)
 
 HttpClient::~HttpClient()
 {
-    for (const auto &[id, transfer] : m_transfers)
-        curl_multi_remove_handle(m_multi, transfer->easy);
+    for (const auto &[id, transfer] : m_transfers) {
+        if (transfer->running)
+            curl_multi_remove_handle(m_multi, transfer->easy);
+    }
     m_transfers.clear();
     curl_multi_cleanup(m_multi);
     curl_global_cleanup();
@@ -286,7 +288,7 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     set(CURLOPT_HEADERDATA, static_cast<void *>(transfer.get()));
     if (failed != CURLE_OK)
         return Result<quint64>::failure(QString::fromUtf8(curl_easy_strerror(failed)));
-    // libcurl may call back into the client from here already.
+    // Known to the client before libcurl can name it in a callback.
     const quint64 id = transfer->id;
     Transfer &added = *m_transfers.emplace(id, std::move(transfer)).first->second;
     if (curl_multi_add_handle(m_multi, easy) != CURLM_OK) {
