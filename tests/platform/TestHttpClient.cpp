@@ -184,6 +184,7 @@ void TestHttpClient::transfersPerServer()
     ScriptedServer other("HTTP/1.1 200 OK\r\n", {}, 60000);
     QVERIFY(full.listen(QHostAddress::LocalHost));
     QVERIFY(other.listen(QHostAddress::LocalHost));
+    const QStringList before = inheritable();
     HttpClient client;
     QStringList errors;
     const auto send = [&](const ScriptedServer &server) {
@@ -204,6 +205,8 @@ void TestHttpClient::transfersPerServer()
     QCOMPARE(errors, QStringList({refused, refused}));
     QTRY_COMPARE(other.requests, 1);
     QCOMPARE(full.requests, HttpClient::transfersPerServer);
+    // Nor do their connections, or libcurl's wake-up pair, reach a child process.
+    QCOMPARE(inheritable(), before);
 
     // Their time limit frees the server for the next.
     QTRY_COMPARE_WITH_TIMEOUT(errors.size(), HttpClient::transfersPerServer + 3, 5000);
