@@ -14,11 +14,14 @@
 #include <sched.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 ChildProcess::ChildProcess(const std::string &netnsPath, const std::vector<std::string> &argv,
-    const std::vector<std::pair<std::string, std::string>> &environment, const std::string &outputFile)
+    const std::vector<std::pair<std::string, std::string>> &environment, const std::string &outputFile,
+    const Confinement &confinement)
 {
     // Everything the child needs is prepared before the fork: it only calls async-signal-safe
     // functions and setenv.
@@ -37,6 +40,14 @@ ChildProcess::ChildProcess(const std::string &netnsPath, const std::vector<std::
         throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
     if (m_pid == 0) {
         if (netns >= 0 && setns(netns, CLONE_NEWNET) != 0)
+            _exit(126);
+        // A private copy of the mounts, so that the bind reaches no one else.
+        if (!confinement.resolvConf.empty()
+            && (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+                || mount(confinement.resolvConf.c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0))
+            _exit(126);
+        const rlimit files {rlim_t(confinement.openFiles), rlim_t(confinement.openFiles)};
+        if (confinement.openFiles > 0 && setrlimit(RLIMIT_NOFILE, &files) != 0)
             _exit(126);
         if (output >= 0) {
             dup2(output, STDOUT_FILENO);

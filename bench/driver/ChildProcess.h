@@ -9,6 +9,14 @@
 
 #include <sys/types.h>
 
+// What the child gets besides its namespace.
+struct Confinement
+{
+    // A file bound over /etc/resolv.conf in a mount namespace of the child's own; none when empty.
+    std::string resolvConf {};
+    long openFiles = 0; // RLIMIT_NOFILE; 0 leaves it as it is
+};
+
 // A program started in another network namespace, with its output sent to a file.
 class ChildProcess
 {
@@ -21,10 +29,11 @@ public:
         long contextSwitches = 0; // voluntary + involuntary, main thread
     };
 
-    // Forks, enters the namespace at `netnsPath` (none when empty), adds `environment` and
-    // executes `argv`. Throws std::runtime_error when the fork fails.
+    // Forks, enters the namespace at `netnsPath` (none when empty), applies `confinement`, adds
+    // `environment` and executes `argv`. Throws std::runtime_error when the fork fails.
     ChildProcess(const std::string &netnsPath, const std::vector<std::string> &argv,
-        const std::vector<std::pair<std::string, std::string>> &environment, const std::string &outputFile);
+        const std::vector<std::pair<std::string, std::string>> &environment, const std::string &outputFile,
+        const Confinement &confinement = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;

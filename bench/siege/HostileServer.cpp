@@ -57,7 +57,9 @@ void HostileServer::run()
 {
     static const std::string filler(64 * 1024, 'x');
     std::vector<Connection> connections;
-    const auto streams = [this] { return m_mode == Mode::EndlessBody || m_mode == Mode::EndlessHeader; };
+    const auto streams = [this] {
+        return m_mode == Mode::EndlessBody || m_mode == Mode::EndlessHeader || m_mode == Mode::EndlessChunkExtension;
+    };
     while (!m_stop) {
         std::vector<pollfd> fds {{m_listener, POLLIN, 0}};
         for (const Connection &c : connections)
@@ -105,9 +107,13 @@ void HostileServer::run()
                             c.fd = -1;
                             continue;
                         }
-                        c.pending = m_mode == Mode::EndlessBody
-                            ? "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n"
-                            : "HTTP/1.1 200 OK\r\nX-Filler: ";
+                        if (m_mode == Mode::EndlessBody)
+                            c.pending = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                                        "Connection: close\r\n\r\n";
+                        else if (m_mode == Mode::EndlessHeader)
+                            c.pending = "HTTP/1.1 200 OK\r\nX-Filler: ";
+                        else if (m_mode == Mode::EndlessChunkExtension)
+                            c.pending = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;";
                     }
                 }
             }

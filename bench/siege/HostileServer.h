@@ -20,6 +20,8 @@ public:
         CloseWithoutAnswer, // the connection is closed once the request is in
         CutAfterStatus, // the status line, then the connection is closed
         Trickle, // the head of a small answer at once, then its body one byte every 2 s
+        Silent, // takes the request and never answers
+        EndlessChunkExtension, // 200, chunked, then a chunk extension that never ends
     };
 
     HostileServer(const std::string &address, Mode mode);

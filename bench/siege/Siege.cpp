@@ -161,7 +161,8 @@ std::vector<std::pair<std::string, std::string>> Program::environment(const std:
 void Program::start(const std::string &output)
 {
     m_child = std::make_unique<ChildProcess>(m_siege.options.netns, std::vector<std::string> {m_siege.options.program},
-        environment(m_dir + "/tap.log", m_launch.dismissMs), output.empty() ? outputFile() : output);
+        environment(m_dir + "/tap.log", m_launch.dismissMs), output.empty() ? outputFile() : output,
+        m_launch.confinement);
     m_stopGuard = false;
     m_guard = std::thread([this] { guard(); });
 }

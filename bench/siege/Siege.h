@@ -70,6 +70,7 @@ struct Launch
     bool tapRows = false;
     bool tapPaints = false;
     int dismissMs = 0; // the tap dismisses each box after this long; 0: nobody answers boxes
+    Confinement confinement {};
 };
 
 // One run of the program in the program's namespace, with a HOME, preferences, daily-log folder
@@ -172,3 +173,6 @@ void attackBadPrefs(Siege &siege); // 13
 void attackMarkup(Siege &siege); // 14
 void attackLogLineFloods(Siege &siege); // 16
 void attackSecondInstance(Siege &siege); // 22
+void attackSilentNameServer(Siege &siege); // 15
+void attackTransfersInFlight(Siege &siege); // 17
+void attackChunkExtension(Siege &siege); // 19

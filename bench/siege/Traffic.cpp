@@ -172,13 +172,14 @@ void SpoofSender::send(
     }
 }
 
-RemoteSampler::RemoteSampler(const std::string &bus) : m_bus(bus)
+RemoteSampler::RemoteSampler(const std::string &bus, const std::string &eventClass, const std::string &eventID)
+    : m_bus(bus)
 {
-    m_thread = std::thread([this] {
+    m_thread = std::thread([this, eventClass, eventID] {
         RemoteCall remote(m_bus);
         for (std::int64_t slot = Pacing::nowNs(); !m_stop; slot += 100'000'000) {
             const std::int64_t before = Pacing::nowNs();
-            const bool answered = remote.handleEvent("Bvrq", "Rel0", kTimeoutMs);
+            const bool answered = remote.handleEvent(eventClass, eventID, kTimeoutMs);
             m_latencies.push_back(Pacing::nowNs() - before);
             m_failed += answered ? 0 : 1;
             Pacing::sleepUntil(std::max(slot + 100'000'000, Pacing::nowNs()));
@@ -201,6 +202,11 @@ void RemoteSampler::stop()
 double RemoteSampler::p99Ms() const
 {
     return m_latencies.empty() ? kTimeoutMs : Stats::percentileMs(m_latencies, 99);
+}
+
+double RemoteSampler::maxMs() const
+{
+    return m_latencies.empty() ? kTimeoutMs : Stats::percentileMs(m_latencies, 100);
 }
 
 std::string RemoteSampler::p99Text() const

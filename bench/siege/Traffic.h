@@ -66,14 +66,16 @@ private:
     std::uint16_t m_id = 1;
 };
 
-// Calls HandleEvent("Bvrq", "Rel0") every 100 ms from a thread of its own and keeps each call's
-// round trip; a call not answered within the timeout counts as the timeout.
+// Calls HandleEvent (by default "Bvrq", "Rel0", a key command) every 100 ms from a thread of its
+// own and keeps each call's round trip; a call not answered within the timeout counts as the
+// timeout.
 class RemoteSampler
 {
 public:
     static constexpr int kTimeoutMs = 3000;
 
-    explicit RemoteSampler(const std::string &bus);
+    explicit RemoteSampler(
+        const std::string &bus, const std::string &eventClass = "Bvrq", const std::string &eventID = "Rel0");
     ~RemoteSampler();
     RemoteSampler(const RemoteSampler &) = delete;
     RemoteSampler &operator=(const RemoteSampler &) = delete;
@@ -82,6 +84,7 @@ public:
     void stop();
     // The timeout when no call was made.
     double p99Ms() const;
+    double maxMs() const;
     // The p99, or ">= <timeout> ms (unanswered)".
     std::string p99Text() const;
     // "<n> calls, <k> unanswered, max <m> ms"

@@ -4,13 +4,19 @@
 // time limit, and only the start of an over-long answer kept. Servers listen on 127.0.0.1.
 #include "core/platform/HttpClient.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 
 namespace {
 
@@ -62,6 +68,40 @@ private:
     QByteArray m_buffer;
 };
 
+// Descriptors a child process would inherit, beyond standard input, output and error.
+QStringList inheritable()
+{
+    QStringList found;
+    for (const QString &name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        const int fd = name.toInt();
+        const int flags = fcntl(fd, F_GETFD);
+        if (fd > 2 && flags >= 0 && !(flags & FD_CLOEXEC))
+            found.append(QFile::symLinkTarget(QStringLiteral("/proc/self/fd/") + name));
+    }
+    return found;
+}
+
+// Points this process's name lookups, in a mount namespace of its own, at a name server of ours
+// that takes every query and answers none. Empty when that is set up, else why not.
+QString silenceNameServer()
+{
+    static const QString why = [] {
+        static QUdpSocket server;
+        static QTemporaryDir dir;
+        const QString conf = dir.filePath(QStringLiteral("resolv.conf"));
+        QFile file(conf);
+        if (!server.bind(QHostAddress(QStringLiteral("127.0.0.153")), 53) || !file.open(QIODevice::WriteOnly)
+            || file.write("nameserver 127.0.0.153\noptions timeout:30 attempts:1\n") < 0)
+            return QStringLiteral("no name server of our own: ") + server.errorString();
+        file.close();
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || mount(QFile::encodeName(conf).constData(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0)
+            return QStringLiteral("no mount namespace of our own: ") + QString::fromLocal8Bit(strerror(errno));
+        return QString();
+    }();
+    return why;
+}
+
 } // namespace
 
 class TestHttpClient : public QObject
@@ -71,6 +111,9 @@ class TestHttpClient : public QObject
 private Q_SLOTS:
     void oneRequestOneOutcome_data();
     void oneRequestOneOutcome();
+    void transfersPerServer();
+    void lookupNeverAnswered_data();
+    void lookupNeverAnswered();
 };
 
 void TestHttpClient::oneRequestOneOutcome_data()
@@ -89,6 +132,9 @@ void TestHttpClient::oneRequestOneOutcome_data()
     // 40 bytes 100 ms apart: a limit on silence alone would let the answer through.
     QTest::newRow("trickle past the limit") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")
                                             << QByteArray() << 100 << 1000 << "Operation canceled";
+    // libcurl drops chunk extensions unseen: only the bytes the connection received bound them.
+    QTest::newRow("endless chunk extension") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;")
+                                             << QByteArray(65536, 'e') << 0 << 5000 << "Reply too large";
     QTest::newRow("endless body") << QByteArray("HTTP/1.1 200 OK\r\n\r\nhttp://") << QByteArray(65536, 'y') << 0 << 5000
                                   << "";
 }
@@ -129,6 +175,87 @@ void TestHttpClient::oneRequestOneOutcome()
     QCOMPARE(server.connections, 1);
     QCOMPARE(server.requests, 1);
     QCOMPARE(outcomes.size(), 1);
+}
+
+void TestHttpClient::transfersPerServer()
+{
+    // Servers that take the request and say nothing for a minute.
+    ScriptedServer full("HTTP/1.1 200 OK\r\n", {}, 60000);
+    ScriptedServer other("HTTP/1.1 200 OK\r\n", {}, 60000);
+    QVERIFY(full.listen(QHostAddress::LocalHost));
+    QVERIFY(other.listen(QHostAddress::LocalHost));
+    const QStringList before = inheritable();
+    HttpClient client;
+    QStringList errors;
+    const auto send = [&](const ScriptedServer &server) {
+        QVERIFY(client
+                    .start({"POST", server.url(), "application/json", kBody, std::chrono::milliseconds(1500)},
+                        [&errors](const HttpClient::Outcome &outcome) { errors.append(outcome.error); })
+                    .ok());
+    };
+    for (int i = 0; i < HttpClient::transfersPerServer + 2; ++i)
+        send(full);
+    send(other);
+
+    // The two beyond the bound end at once, unsent; the other server is not held up.
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 2, 500);
+    const QString refused = QStringLiteral("Not sent: %1 requests to 127.0.0.1:%2 still running")
+                                .arg(HttpClient::transfersPerServer)
+                                .arg(full.serverPort());
+    QCOMPARE(errors, QStringList({refused, refused}));
+    QTRY_COMPARE(other.requests, 1);
+    QCOMPARE(full.requests, HttpClient::transfersPerServer);
+    // Nor do their connections, or libcurl's wake-up pair, reach a child process.
+    QCOMPARE(inheritable(), before);
+
+    // Their time limit frees the server for the next.
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), HttpClient::transfersPerServer + 3, 5000);
+    QCOMPARE(errors.count(QStringLiteral("Operation canceled")), HttpClient::transfersPerServer + 1);
+    send(full);
+    QTRY_COMPARE(full.requests, HttpClient::transfersPerServer + 1);
+}
+
+void TestHttpClient::lookupNeverAnswered_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::newRow("time limit") << "limit";
+    QTest::newRow("cancelled") << "cancel";
+    QTest::newRow("client deleted") << "delete";
+}
+
+// libcurl looks the name up in a thread; nothing may wait for that thread on ours.
+void TestHttpClient::lookupNeverAnswered()
+{
+    QFETCH(QString, end);
+    if (const QString why = silenceNameServer(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    const QStringList before = inheritable();
+    auto client = std::make_unique<HttpClient>();
+    QList<HttpClient::Outcome> outcomes;
+    const Result<quint64> started = client->start(
+        {"POST", "http://graphics.brenvale.invalid:5201", "application/json", kBody, std::chrono::milliseconds(1000)},
+        [&outcomes](const HttpClient::Outcome &outcome) { outcomes.append(outcome); });
+    QVERIFY(started.ok());
+    QTest::qWait(300);
+    QVERIFY(outcomes.isEmpty());
+    // The lookup's socket pair included.
+    QCOMPARE(inheritable(), before);
+
+    QElapsedTimer clock;
+    clock.start();
+    if (end == QLatin1String("limit")) {
+        QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 1, 5000);
+        QCOMPARE(outcomes.constFirst().error, QStringLiteral("Operation canceled"));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    } else {
+        if (end == QLatin1String("cancel"))
+            client->cancel(started.value());
+        else
+            client.reset();
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+        QTest::qWait(100);
+        QVERIFY(outcomes.isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/platform/HttpClient.h"
 
+#include "core/platform/SocketOptions.h"
+
 #include <QSocketNotifier>
 
 #include <curl/curl.h>
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <vector>
 
 namespace {
 constexpr const char *kAcceptedEncodings = "zstd, br, gzip, deflate";
@@ -22,6 +25,9 @@ struct HttpClient::Transfer
     CURL *easy = nullptr;
     CURLU *url = nullptr;
     curl_slist *headers = nullptr;
+    QByteArray server; // "host:port"
+    bool running = false; // in libcurl, and counted against its server
+    std::vector<int> sockets; // the ones libcurl watches for it
     QByteArray method;
     QByteArray content; // libcurl sends it from here
     QByteArray answer;
@@ -74,6 +80,28 @@ struct HttpClient::Transfer
         return line.size();
     }
 
+    // The kernel counts every byte that comes in, those libcurl reads and drops without a
+    // callback too. libcurl calls this after each read.
+    static int checkReceived(void *self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+    {
+        auto *transfer = static_cast<Transfer *>(self);
+        qint64 received = 0;
+        for (const int socket : transfer->sockets)
+            received += std::max<qint64>(0, SocketOptions::tcpBytesReceived(socket));
+        if (received <= receivedCap)
+            return 0;
+        // Before the head is complete, it is the head that is too long (libcurl holds a line
+        // until its end).
+        transfer->stoppedBy
+            = transfer->headComplete ? QStringLiteral("Reply too large") : QStringLiteral("Reply header too large");
+        return 1;
+    }
+
+    static curl_socket_t openSocket(void *, curlsocktype, curl_sockaddr *address)
+    {
+        return curl_socket_t(SocketOptions::openCloseOnExec(address->family, address->socktype, address->protocol));
+    }
+
     // The texts of the failures seen every day read as they always have; the rest are libcurl's.
     QString failureText(CURLcode result) const
     {
@@ -115,7 +143,10 @@ struct HttpClient::Transfer
 HttpClient::HttpClient(QObject *parent) : QObject(parent)
 {
     curl_global_init(CURL_GLOBAL_DEFAULT);
+    // The multi handle opens a socket pair to wake itself, which libcurl does not keep from
+    // child processes.
     m_multi = curl_multi_init();
+    SocketOptions::closeOnExecLocalSockets();
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
@@ -123,8 +154,10 @@ HttpClient::HttpClient(QObject *parent) : QObject(parent)
         return;
 
     using SocketCallback = int (*)(CURL *, curl_socket_t, int, void *, void *);
-    const SocketCallback onSocket = [](CURL *, curl_socket_t socket, int what, void *self, void *) {
-        static_cast<HttpClient *>(self)->watch(socket, what);
+    const SocketCallback onSocket = [](CURL *easy, curl_socket_t socket, int what, void *self, void *) {
+        char *owner = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_PRIVATE, &owner);
+        static_cast<HttpClient *>(self)->watch(reinterpret_cast<Transfer *>(owner), socket, what);
         return 0;
     };
     using TimerCallback = int (*)(CURLM *, long, void *);
@@ -144,8 +177,10 @@ HttpClient::HttpClient(QObject *parent) : QObject(parent)
 
 HttpClient::~HttpClient()
 {
-    for (const auto &[id, transfer] : m_transfers)
-        curl_multi_remove_handle(m_multi, transfer->easy);
+    for (const auto &[id, transfer] : m_transfers) {
+        if (transfer->running)
+            curl_multi_remove_handle(m_multi, transfer->easy);
+    }
     m_transfers.clear();
     curl_multi_cleanup(m_multi);
     curl_global_cleanup();
@@ -160,6 +195,36 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
         return Result<quint64>::failure(QStringLiteral("Could not set up the request"));
     if (curl_url_set(transfer->url, CURLUPART_URL, request.url.constData(), 0) != CURLUE_OK)
         return Result<quint64>::failure(QStringLiteral("Invalid URL \"%1\"").arg(QString::fromUtf8(request.url)));
+    char *host = nullptr;
+    char *port = nullptr;
+    curl_url_get(transfer->url, CURLUPART_HOST, &host, 0);
+    curl_url_get(transfer->url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT);
+    transfer->server = QByteArray(host) + ':' + QByteArray(port);
+    curl_free(host);
+    curl_free(port);
+
+    // A server that takes connections and never answers would otherwise hold a socket per
+    // command until the time limit, and a fast enough caller runs out of descriptors.
+    if (m_inFlight.value(transfer->server) >= transfersPerServer) {
+        transfer->id = ++m_lastId;
+        transfer->handler = std::move(handler);
+        const quint64 id = transfer->id;
+        m_transfers.emplace(id, std::move(transfer));
+        QMetaObject::invokeMethod(
+            this,
+            [this, id] {
+                const std::unique_ptr<Transfer> refused = take(id);
+                if (!refused)
+                    return;
+                Outcome outcome;
+                outcome.error = QStringLiteral("Not sent: %1 requests to %2 still running")
+                                    .arg(transfersPerServer)
+                                    .arg(QString::fromUtf8(refused->server));
+                report(*refused, outcome);
+            },
+            Qt::QueuedConnection);
+        return id;
+    }
 
     // The header lines, in their order, that the graphics servers have always been sent; no
     // Accept line of libcurl's own and no waiting for "100 Continue". An empty type takes away
@@ -200,6 +265,13 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     set(CURLOPT_NOPROXY, "*");
     set(CURLOPT_NOSIGNAL, 1L);
+    // A transfer ended during its name lookup leaves the lookup thread to finish on its own
+    // instead of waiting for it: the name server may never answer.
+    set(CURLOPT_QUICK_EXIT, 1L);
+    set(CURLOPT_OPENSOCKETFUNCTION, &Transfer::openSocket);
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &Transfer::checkReceived);
+    set(CURLOPT_XFERINFODATA, static_cast<void *>(transfer.get()));
     set(CURLOPT_FRESH_CONNECT, 1L);
     set(CURLOPT_FORBID_REUSE, 1L);
     set(CURLOPT_TIMEOUT_MS, long(request.timeout.count()));
@@ -216,29 +288,55 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     set(CURLOPT_HEADERDATA, static_cast<void *>(transfer.get()));
     if (failed != CURLE_OK)
         return Result<quint64>::failure(QString::fromUtf8(curl_easy_strerror(failed)));
-    if (curl_multi_add_handle(m_multi, easy) != CURLM_OK)
-        return Result<quint64>::failure(QStringLiteral("Could not start the request"));
-
+    // Known to the client before libcurl can name it in a callback.
     const quint64 id = transfer->id;
-    m_transfers.emplace(id, std::move(transfer));
+    Transfer &added = *m_transfers.emplace(id, std::move(transfer)).first->second;
+    if (curl_multi_add_handle(m_multi, easy) != CURLM_OK) {
+        m_transfers.erase(id);
+        return Result<quint64>::failure(QStringLiteral("Could not start the request"));
+    }
+    added.running = true;
+    ++m_inFlight[added.server];
     return id;
 }
 
 void HttpClient::cancel(quint64 id)
 {
-    const auto found = m_transfers.find(id);
-    if (found == m_transfers.end())
-        return;
-    curl_multi_remove_handle(m_multi, found->second->easy);
-    m_transfers.erase(found);
+    take(id);
 }
 
-void HttpClient::watch(int socket, int what)
+std::unique_ptr<HttpClient::Transfer> HttpClient::take(quint64 id)
+{
+    const auto found = m_transfers.find(id);
+    if (found == m_transfers.end())
+        return nullptr;
+    Transfer &transfer = *found->second;
+    if (transfer.running) {
+        transfer.running = false;
+        curl_multi_remove_handle(m_multi, transfer.easy);
+        if (--m_inFlight[transfer.server] <= 0)
+            m_inFlight.remove(transfer.server);
+    }
+    auto node = m_transfers.extract(id);
+    return std::move(node.mapped());
+}
+
+void HttpClient::report(Transfer &transfer, const Outcome &outcome)
+{
+    const Handler handler = std::move(transfer.handler);
+    if (handler)
+        handler(outcome);
+    Q_EMIT finished();
+}
+
+void HttpClient::watch(Transfer *owner, int socket, int what)
 {
     if (what == CURL_POLL_REMOVE) {
         const auto found = m_watches.find(socket);
         if (found == m_watches.end())
             return;
+        if (const auto transfer = m_transfers.find(found->second.owner); transfer != m_transfers.end())
+            std::erase(transfer->second->sockets, socket);
         // libcurl closes the socket next; the notifiers may be the ones being served.
         for (QSocketNotifier *notifier : {found->second.read, found->second.write}) {
             if (notifier) {
@@ -249,7 +347,15 @@ void HttpClient::watch(int socket, int what)
         m_watches.erase(found);
         return;
     }
+    // The TCP sockets are ours and close on exec. A name lookup's socket pair is libcurl's: we
+    // are handed one end, and the lookup thread holds the other.
+    if (!m_watches.contains(socket) && SocketOptions::isLocalSocket(socket))
+        SocketOptions::closeOnExecLocalSockets();
     Watch &watched = m_watches[socket];
+    if (owner && watched.owner != owner->id) {
+        watched.owner = owner->id;
+        owner->sockets.push_back(socket);
+    }
     const auto notifier = [this, socket](QSocketNotifier *&slot, QSocketNotifier::Type type, int events, bool on) {
         if (!slot && on) {
             slot = new QSocketNotifier(socket, type, this);
@@ -279,12 +385,9 @@ void HttpClient::takeFinished()
         const CURLcode result = message->data.result;
         char *data = nullptr;
         curl_easy_getinfo(easy, CURLINFO_PRIVATE, &data);
-        const quint64 id = reinterpret_cast<Transfer *>(data)->id;
-        curl_multi_remove_handle(m_multi, easy);
-        auto node = m_transfers.extract(id);
-        if (node.empty())
+        const std::unique_ptr<Transfer> transfer = take(reinterpret_cast<Transfer *>(data)->id);
+        if (!transfer)
             continue;
-        const std::unique_ptr<Transfer> transfer = std::move(node.mapped());
 
         Outcome outcome;
         // An answer cut at the cap is still an answer: its head is complete.
@@ -298,9 +401,6 @@ void HttpClient::takeFinished()
         } else {
             outcome.error = transfer->failureText(result);
         }
-        const Handler handler = std::move(transfer->handler);
-        if (handler)
-            handler(outcome);
-        Q_EMIT finished();
+        report(*transfer, outcome);
     }
 }

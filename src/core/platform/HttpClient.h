@@ -5,6 +5,7 @@
 #include "core/platform/Result.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -24,13 +25,24 @@ class QSocketNotifier;
 // - ends within its time limit counted from its start, however slowly the server answers;
 // - keeps at most contentCap bytes of the answer's body: past them it reads no further, and
 //   the answer is the part kept;
-// - goes to no proxy, follows no redirect and asks for no compressed answer;
+// - ends with an error once receivedCap bytes have come in on its connection, counted by the
+//   kernel, so that what libcurl reads and drops unseen (chunk extensions) is bounded too;
+// - goes to no proxy and follows no redirect; it offers four compressed encodings (zstd, br,
+//   gzip, deflate), and an answer in one of them is unpacked before the cap counts it;
+// - waits for no name lookup on the client's thread: a lookup the name server never answers
+//   runs on in libcurl's thread while the request ends at its limit, is cancelled or goes with
+//   the client;
+// - is not sent while transfersPerServer others to the same host and port are in flight: it
+//   then ends with an error on the next turn of the event loop;
 // - ends in exactly one call of its handler, on the client's thread, unless cancelled first.
+// Every descriptor the client and libcurl open for it is closed on exec.
 class HttpClient : public QObject
 {
     Q_OBJECT
 public:
     static constexpr qsizetype contentCap = 8 * 1024;
+    static constexpr qint64 receivedCap = 64 * 1024;
+    static constexpr int transfersPerServer = 8;
 
     struct Request
     {
@@ -69,15 +81,20 @@ private:
     {
         QSocketNotifier *read = nullptr;
         QSocketNotifier *write = nullptr;
+        quint64 owner = 0; // the transfer the socket belongs to
     };
 
-    void watch(int socket, int what);
+    void watch(Transfer *owner, int socket, int what);
     void act(int socket, int events);
     void takeFinished();
+    // Takes a transfer out of the client and out of libcurl; null when the id is not running.
+    std::unique_ptr<Transfer> take(quint64 id);
+    void report(Transfer &transfer, const Outcome &outcome);
 
     void *m_multi;
     QTimer m_timer;
     std::unordered_map<int, Watch> m_watches;
     std::unordered_map<quint64, std::unique_ptr<Transfer>> m_transfers;
+    QHash<QByteArray, int> m_inFlight; // transfers in libcurl per "host:port"
     quint64 m_lastId = 0;
 };

@@ -9,4 +9,17 @@ namespace SocketOptions {
 // Asks for a receive buffer of `bytes` on the socket, beyond the system's ceiling where the
 // process may do so, else up to that ceiling. A refusal leaves the buffer as it was.
 void enlargeReceiveBuffer(qintptr descriptor, int bytes);
+
+// Opens a socket that no child process inherits; -1 when it cannot.
+qintptr openCloseOnExec(int family, int type, int protocol);
+// Keeps a descriptor that somebody else opened from child processes.
+void setCloseOnExec(qintptr descriptor);
+// Keeps every local (AF_UNIX) socket of the process above standard error from child
+// processes, for the socket pairs a library opens without saying so.
+void closeOnExecLocalSockets();
+bool isLocalSocket(qintptr descriptor);
+
+// What the kernel has received on a TCP connection, every byte of it whether read or not;
+// -1 for anything that is not a TCP socket.
+qint64 tcpBytesReceived(qintptr descriptor);
 } // namespace SocketOptions

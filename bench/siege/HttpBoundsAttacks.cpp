@@ -1,0 +1,271 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Brenvale Control developers
+// Graphics servers and a name server that hold the program's transfers: 15, 17 and 19.
+#include "Siege.h"
+
+#include "Files.h"
+#include "HostileServer.h"
+#include "Pacing.h"
+#include "RemoteCall.h"
+#include "Sockets.h"
+#include "Traffic.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+constexpr std::int64_t kSecondNs = 1'000'000'000;
+// A call the program answers on its event loop without doing anything: no key, no row.
+constexpr const char *kIdleClass = "Xsge";
+constexpr const char *kIdleEvent = "Idle";
+
+std::string exitText(const Program::Exit &exit, int graceMs)
+{
+    return exit.killed ? "> " + std::to_string(graceMs) + " ms (killed)" : fixed(exit.ms) + " ms";
+}
+
+// The daily log's last line is the closing one.
+bool closedLast(const Program &program)
+{
+    const std::string log = program.dailyLog();
+    const std::size_t lastLine = log.rfind("\r\n", log.size() >= 2 ? log.size() - 3 : 0);
+    return log.ends_with("\r\n")
+        && log.find("\tTrigger Control Closed", lastLine == std::string::npos ? 0 : lastLine) != std::string::npos;
+}
+
+// When each "Error " row came, from `from` on.
+std::vector<std::int64_t> errorRows(const Program &program, std::int64_t from, const std::string &text = {})
+{
+    std::vector<std::int64_t> at;
+    for (const Program::TapLine &row : program.tap("row")) {
+        const std::size_t error = row.text.find(" : Error ");
+        if (row.at >= from && error != std::string::npos && row.text.find(text, error) != std::string::npos)
+            at.push_back(row.at);
+    }
+    return at;
+}
+
+std::size_t waitRows(const Program &program, std::int64_t from, std::size_t expected, std::int64_t deadline)
+{
+    while (Pacing::nowNs() < deadline && errorRows(program, from).size() < expected)
+        sleepMs(100);
+    sleepMs(500); // a row too many would come now
+    return errorRows(program, from).size();
+}
+
+int openFiles(int pid)
+{
+    DIR *folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (!folder)
+        return 0;
+    int count = 0;
+    while (const dirent *entry = readdir(folder))
+        count += entry->d_name[0] != '.';
+    closedir(folder);
+    return count;
+}
+
+// Binds UDP `port` of `address` and keeps what comes from a thread of its own, unanswered.
+class UdpSink
+{
+public:
+    UdpSink(const std::string &address, std::uint16_t port)
+    {
+        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in local = Sockets::address(address, port);
+        const timeval tick {0, 50'000};
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
+        if (m_fd < 0 || bind(m_fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0)
+            throw std::runtime_error("cannot bind UDP " + address + ":" + std::to_string(port));
+        m_thread = std::thread([this] {
+            char buffer[2048];
+            while (!m_stop) {
+                if (recv(m_fd, buffer, sizeof buffer, 0) >= 0)
+                    ++m_received;
+            }
+        });
+    }
+    ~UdpSink()
+    {
+        m_stop = true;
+        m_thread.join();
+        close(m_fd);
+    }
+    UdpSink(const UdpSink &) = delete;
+    UdpSink &operator=(const UdpSink &) = delete;
+    std::size_t received() const { return m_received; }
+
+private:
+    int m_fd = -1;
+    std::atomic<bool> m_stop {false};
+    std::atomic<std::size_t> m_received {0};
+    std::thread m_thread;
+};
+
+// Key commands alternating Key 1 On and Key 1 Off, `gapNs` apart; when each was sent.
+std::vector<std::int64_t> keyCommands(const std::string &bus, std::size_t count, std::int64_t gapNs)
+{
+    RemoteCall remote(bus);
+    std::vector<std::int64_t> sentAt;
+    const std::int64_t start = Pacing::nowNs();
+    for (std::size_t i = 0; i < count; ++i) {
+        Pacing::sleepUntil(start + std::int64_t(i) * gapNs);
+        sentAt.push_back(Pacing::nowNs());
+        remote.handleEvent("Bvrq", i % 2 == 0 ? "Rel0" : "Rel1", 3000);
+    }
+    return sentAt;
+}
+
+void samplerRows(Siege &siege, const RemoteSampler &sampler, bool worst)
+{
+    siege.report.row("D-Bus HandleEvent p99", sampler.p99Text(), "< 100 ms", sampler.p99Ms() < 100);
+    if (worst)
+        siege.report.row("D-Bus HandleEvent worst", fixed(sampler.maxMs()) + " ms", "< 500 ms", sampler.maxMs() < 500);
+}
+} // namespace
+
+void attackSilentNameServer(Siege &siege)
+{
+    const SiegeOptions &o = siege.options;
+    const std::size_t commands = o.quick ? 3 : 8;
+    siege.report.begin("15. both graphics servers named by host names, the name server never answers ("
+        + std::to_string(commands) + " key commands 4 s apart)");
+    // Names no file and no other server knows; the program's resolv.conf names only our sink.
+    const std::string mainName = "graphics-main.siege.invalid";
+    const std::string backupName = "graphics-backup.siege.invalid";
+    const std::string resolvConf = o.work + "/a15-resolv.conf";
+    writeFile(resolvConf, "nameserver " + o.driverAddress + "\n");
+    UdpSink nameServer(o.driverAddress, 53);
+    Program program(siege, "a15", {.tapRows = true, .confinement = {.resolvConf = resolvConf}});
+    std::string prefs = program.standardPrefs();
+    prefs.replace(
+        prefs.find("\"chrWorksIP\":\"" + o.driverAddress), 14 + o.driverAddress.size(), "\"chrWorksIP\":\"" + mainName);
+    prefs.replace(prefs.find("\"chrWorksIPBup\":\"" + o.backupAddress), 17 + o.backupAddress.size(),
+        "\"chrWorksIPBup\":\"" + backupName);
+    writeFile(program.prefsFile(), prefs);
+    program.start();
+    if (!program.waitOpened() || !program.enable()) {
+        siege.report.row("program opened and enabled", "no", "yes", false);
+        return;
+    }
+    RemoteSampler sampler(o.bus, kIdleClass, kIdleEvent);
+    const std::vector<std::int64_t> sentAt = keyCommands(o.bus, commands, 4 * kSecondNs);
+    const std::size_t rows = waitRows(program, sentAt.front(), 2 * commands, sentAt.back() + 8 * kSecondNs);
+    sampler.stop();
+    const std::vector<std::int64_t> at = errorRows(program, sentAt.front());
+    std::int64_t slowest = 0;
+    for (std::size_t j = 0; j < at.size(); ++j)
+        slowest = std::max(slowest, at[j] - sentAt[std::min(j / 2, commands - 1)]);
+
+    // One more command, and SIGTERM a second later, with its lookups under way.
+    keyCommands(o.bus, 1, 0);
+    sleepMs(1000);
+    const Program::Exit exit = program.terminate(5000);
+
+    siege.report.note("the name server was sent " + std::to_string(nameServer.received()) + " queries");
+    samplerRows(siege, sampler, true);
+    siege.report.row("\"Error \" rows", std::to_string(rows), std::to_string(2 * commands), rows == 2 * commands);
+    siege.report.row("slowest outcome after its command",
+        rows < 2 * commands ? std::to_string(2 * commands - rows) + " missing after 8 s" : msText(slowest),
+        "<= 5500 ms", rows == 2 * commands && slowest <= 5'500'000'000);
+    siege.report.row(
+        "SIGTERM to exit, lookups under way", exitText(exit, 5000), "< 1000 ms", !exit.killed && exit.ms < 1000);
+    siege.report.row(
+        "closing line last in the daily log", closedLast(program) ? "yes" : "no", "yes", closedLast(program));
+}
+
+void attackTransfersInFlight(Siege &siege)
+{
+    const SiegeOptions &o = siege.options;
+    const double seconds = siege.seconds(10, 4);
+    const auto commands = std::size_t(200 * seconds);
+    siege.report.begin("17. key commands at 200/s to graphics servers that never answer, 1024 open files ("
+        + std::to_string(commands) + " commands)");
+    HostileServer main(o.driverAddress, HostileServer::Mode::Silent);
+    HostileServer backup(o.backupAddress, HostileServer::Mode::Silent);
+    UdpSink relayBox(o.driverAddress, 5000);
+    Program program(siege, "a17", {.tapRows = true, .confinement = {.openFiles = 1024}});
+    program.start();
+    if (!program.waitOpened() || !program.enable()) {
+        siege.report.row("program opened and enabled", "no", "yes", false);
+        return;
+    }
+    std::atomic<bool> sampling {true};
+    std::atomic<int> peakFiles {0};
+    std::thread files([&] {
+        while (sampling) {
+            peakFiles = std::max(peakFiles.load(), openFiles(program.pid()));
+            sleepMs(10);
+        }
+    });
+    std::vector<std::int64_t> sentAt;
+    {
+        RemoteCall remote(o.bus);
+        const std::int64_t start = Pacing::nowNs();
+        for (std::size_t i = 0; i < commands; ++i) {
+            Pacing::sleepUntil(std::max(start + std::int64_t(i) * kSecondNs / 200, Pacing::nowNs()));
+            sentAt.push_back(Pacing::nowNs());
+            remote.handleEvent("Bvrq", "Rel0", 3000);
+        }
+    }
+    const double rate = double(commands) / (double(sentAt.back() - sentAt.front()) / 1e9);
+    const std::size_t rows = waitRows(program, sentAt.front(), 2 * commands, sentAt.back() + 8 * kSecondNs);
+    sampling = false;
+    files.join();
+    const std::size_t refused = errorRows(program, sentAt.front(), "Not sent").size();
+
+    const int fd = Traffic::udpFrom(o.driverAddress);
+    Traffic::send(fd, Sockets::address(o.programAddress, 8900), Traffic::tsl(0, 2));
+    close(fd);
+    const bool tallyLogged = Files::waitForText(program.logs(), "Tally Green On", 3000).has_value();
+    const std::size_t keyLines = countOf(program.dailyLog(), "\tKey 1 On on VT 1\r\n");
+    const Program::Exit exit = program.terminate(5000);
+
+    siege.report.note("sent at " + fixed(rate, 0) + "/s; " + std::to_string(refused) + " requests not sent, "
+        + std::to_string(main.requests().size() + backup.requests().size()) + " reached the servers; the relay box got "
+        + std::to_string(relayBox.received()) + " datagrams");
+    siege.report.row("open files, peak", std::to_string(peakFiles), "<= 256", peakFiles <= 256);
+    siege.report.row(
+        "\"Key 1 On\" daily-log lines", std::to_string(keyLines), std::to_string(commands), keyLines == commands);
+    siege.report.row("relay datagrams", std::to_string(relayBox.received()), std::to_string(commands),
+        relayBox.received() == commands);
+    siege.report.row(
+        "\"Error \" rows (one per request)", std::to_string(rows), std::to_string(2 * commands), rows == 2 * commands);
+    siege.report.row("a tally afterwards logged", tallyLogged ? "yes" : "no", "yes", tallyLogged);
+    siege.report.row("SIGTERM to exit", exitText(exit, 5000), "< 1000 ms", !exit.killed && exit.ms < 1000);
+    siege.report.row(
+        "closing line last in the daily log", closedLast(program) ? "yes" : "no", "yes", closedLast(program));
+}
+
+void attackChunkExtension(Siege &siege)
+{
+    const SiegeOptions &o = siege.options;
+    const std::size_t commands = o.quick ? 8 : 20;
+    siege.report.begin("19. graphics servers answer 200 chunked with an endless chunk extension ("
+        + std::to_string(commands) + " key commands 0.5 s apart)");
+    HostileServer main(o.driverAddress, HostileServer::Mode::EndlessChunkExtension);
+    HostileServer backup(o.backupAddress, HostileServer::Mode::EndlessChunkExtension);
+    Program program(siege, "a19", {.tapRows = true});
+    program.start();
+    if (!program.waitOpened() || !program.enable()) {
+        siege.report.row("program opened and enabled", "no", "yes", false);
+        return;
+    }
+    const double cpuBefore = program.cpuSeconds();
+    RemoteSampler sampler(o.bus, kIdleClass, kIdleEvent);
+    const std::vector<std::int64_t> sentAt = keyCommands(o.bus, commands, kSecondNs / 2);
+    const std::size_t rows = waitRows(program, sentAt.front(), 2 * commands, sentAt.back() + 8 * kSecondNs);
+    sampler.stop();
+    const double cpu = program.cpuSeconds() - cpuBefore;
+    const std::size_t tooLarge = errorRows(program, sentAt.front(), "Reply too large").size();
+    const Program::Exit exit = program.terminate(5000);
+
+    siege.report.note("the servers sent " + mbText(double(main.bytesSent() + backup.bytesSent()) / 1048576) + "; "
+        + std::to_string(tooLarge) + " rows say \"Reply too large\"");
+    siege.report.row("program CPU", fixed(cpu, 2) + " s", "< 2 s", cpu < 2);
+    samplerRows(siege, sampler, false);
+    siege.report.row("\"Error \" rows", std::to_string(rows), std::to_string(2 * commands), rows == 2 * commands);
+    siege.report.row("SIGTERM to exit", exitText(exit, 5000), "< 1000 ms", !exit.killed && exit.ms < 1000);
+}
