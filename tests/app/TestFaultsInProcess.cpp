@@ -119,7 +119,7 @@ void TestFaultsInProcess::initTestCase()
     prefs[QStringLiteral("LogPath")] = m_logFolder;
     prefs[QStringLiteral("VTid")] = QStringLiteral("1");
 
-    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr}, [this](const MsgBox::Request &request) {
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr, {}}, [this](const MsgBox::Request &request) {
         if (m_answerer)
             return m_answerer(request);
         m_unexpectedBoxes.append(request.text);

@@ -171,7 +171,7 @@ void TestPrefsWindow::initTestCase()
         m_boxes.append(request);
         return request.question ? m_answer : MsgBox::Answer::Ok;
     };
-    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr}, boxes);
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr, {}}, boxes);
     m_app->applicationAddMenuHandlers();
     m_main = Window1::instance();
     QVERIFY(m_main);

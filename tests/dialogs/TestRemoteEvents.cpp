@@ -111,7 +111,7 @@ void TestRemoteEvents::initTestCase()
     prefs[QStringLiteral("LogPath")] = m_logFolder;
     prefs[QStringLiteral("VTid")] = kVtId;
 
-    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr});
+    m_app = new Brenvale(Services {[] { return kNow; }, {}, nullptr, {}});
     m_main = Window1::instance();
     QVERIFY(m_main);
     QVERIFY2(m_main->controller()->RelayUDP->IsConnected(), "the relay socket did not bind port 5000");

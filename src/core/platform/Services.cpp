@@ -6,5 +6,5 @@
 
 Services Services::system(HttpClient *http)
 {
-    return {&Clock::now, {&HostNetwork::interfaceCount, &HostNetwork::ipv4Addresses}, http};
+    return {&Clock::now, {&HostNetwork::interfaceCount, &HostNetwork::ipv4Addresses}, http, &Clock::monotonicMs};
 }

@@ -21,6 +21,8 @@ struct Services
     // Carries the graphics-server requests; it must live as long as the application, since a
     // request outlives the window that started it.
     QPointer<HttpClient> http;
+    // Milliseconds of a clock that only moves forward, for time that has passed.
+    std::function<qint64()> monotonicMs;
 
     // The system clock and the host's real interfaces, with the given client.
     static Services system(HttpClient *http);

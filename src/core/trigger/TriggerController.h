@@ -126,6 +126,9 @@ private:
     Locator m_failureSink;
     QTimer *UDPpollTimer = nullptr;
     TallyPlayLimit m_tallyPlayLimit;
+    // The runs the tally started that were alive when last counted. The operator's Play button
+    // is never held back, so its runs are not among them.
+    QList<qint64> m_tallyRuns;
     // The looks last shown, so that a repeated tally value costs the view nothing.
     TallyAction::LampLook m_redLook;
     TallyAction::LampLook m_greenLook;
