@@ -56,7 +56,7 @@ SiegeOptions SiegeOptions::parse(int argc, char *argv[])
             std::stringstream list(argv[++i]);
             for (std::string item; std::getline(list, item, ',');) {
                 const int number = std::atoi(item.c_str());
-                if (number < 1 || number > 13)
+                if (number < 1 || number > 21)
                     usage();
                 options.only.insert(number);
             }
@@ -221,6 +221,22 @@ Program::Exit Program::terminate(int graceMs)
         exit.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
     return exit;
+}
+
+std::optional<int> Program::waitExit(int timeoutMs)
+{
+    if (!m_child)
+        return std::nullopt;
+    const std::int64_t deadline = Pacing::nowNs() + std::int64_t(timeoutMs) * 1'000'000;
+    while (m_child->running()) {
+        if (Pacing::nowNs() >= deadline)
+            return std::nullopt;
+        Pacing::sleepFor(1'000'000);
+    }
+    m_stopGuard = true;
+    if (m_guard.joinable())
+        m_guard.join();
+    return m_child->stop(0); // ended already: only its status
 }
 
 double Program::peakMb() const

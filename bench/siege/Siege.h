@@ -110,6 +110,9 @@ public:
         bool killed = false; // it had not ended by the grace time and was killed
     };
     Exit terminate(int graceMs = 5000);
+    // The wait status once the program has ended by itself, or nothing while it still runs
+    // after timeoutMs. Polled every millisecond.
+    std::optional<int> waitExit(int timeoutMs);
 
     int pid() const { return m_child ? m_child->pid() : -1; }
     std::int64_t startedAt() const { return m_child ? m_child->startedAt() : 0; }
@@ -164,3 +167,6 @@ void attackLineBreakers(Siege &siege); // 10
 void attackRollCalls(Siege &siege); // 11
 void attackStalledFiles(Siege &siege); // 12
 void attackBadPrefs(Siege &siege); // 13
+void attackPlayoutPileUp(Siege &siege); // 18
+void attackInheritance(Siege &siege); // 20
+void attackSignalBursts(Siege &siege); // 21
