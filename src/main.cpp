@@ -10,6 +10,8 @@
 int main(int argc, char *argv[])
 {
     // Qt's own event loop rather than GLib's: it wakes for the 10 ms tally poll at less cost.
+    // The setting is this process's own: the playout script gets the environment as it was
+    // before it (ScriptRunner keeps a copy made before main).
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     GuardedApplication application(argc, argv);

@@ -233,6 +233,22 @@ Program::Exit Program::terminate(int graceMs)
     return exit;
 }
 
+std::optional<int> Program::waitExit(int timeoutMs)
+{
+    if (!m_child)
+        return std::nullopt;
+    const std::int64_t deadline = Pacing::nowNs() + std::int64_t(timeoutMs) * 1'000'000;
+    while (m_child->running()) {
+        if (Pacing::nowNs() >= deadline)
+            return std::nullopt;
+        Pacing::sleepFor(1'000'000);
+    }
+    m_stopGuard = true;
+    if (m_guard.joinable())
+        m_guard.join();
+    return m_child->stop(0); // ended already: only its status
+}
+
 double Program::peakMb() const
 {
     // A process that has ended has no figures left: the guard's last sample stands.

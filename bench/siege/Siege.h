@@ -115,6 +115,9 @@ public:
         bool killed = false; // it had not ended by the grace time and was killed
     };
     Exit terminate(int graceMs = 5000);
+    // The wait status once the program has ended by itself, or nothing while it still runs
+    // after timeoutMs. Polled every millisecond.
+    std::optional<int> waitExit(int timeoutMs);
 
     int pid() const { return m_child ? m_child->pid() : -1; }
     std::int64_t startedAt() const { return m_child ? m_child->startedAt() : 0; }
@@ -176,3 +179,6 @@ void attackSecondInstance(Siege &siege); // 22
 void attackSilentNameServer(Siege &siege); // 15
 void attackTransfersInFlight(Siege &siege); // 17
 void attackChunkExtension(Siege &siege); // 19
+void attackPlayoutPileUp(Siege &siege); // 18
+void attackInheritance(Siege &siege); // 20
+void attackSignalBursts(Siege &siege); // 21

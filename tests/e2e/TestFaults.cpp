@@ -30,6 +30,7 @@
 #include <QUdpSocket>
 #include <QtEndian>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -172,6 +173,8 @@ private Q_SLOTS:
     void signalsWhileSaving();
     void startWithoutGroup_data();
     void startWithoutGroup();
+    void signalBursts_data();
+    void signalBursts();
     void secondInstance();
     void cleanup();
     void cleanupTestCase();
@@ -778,6 +781,57 @@ void TestFaults::startWithoutGroup()
     QVERIFY2(brenvale->stop(2000), qPrintable(brenvale->tail()));
     QCOMPARE(brenvale->errorCount(joinBox), joinFails ? 1 : 0);
     QCOMPARE(program->dailyLogMessages(), log);
+    preferences.insert(QStringLiteral("LogPath"), program->logFolder());
+    QCOMPARE(program->savedPreferences(), preferences);
+}
+
+void TestFaults::signalBursts_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("startUpBox");
+    QTest::newRow("50000 SIGINT") << int(SIGINT) << 50000 << false;
+    QTest::newRow("20000 SIGTERM, start-up box open") << int(SIGTERM) << 20000 << true;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << 1 << false;
+}
+
+void TestFaults::signalBursts()
+{
+    // However many signals come and whenever: one orderly quit, exit code 0, the closing line
+    // last and the check boxes saved. A SIGPIPE first changes nothing.
+    QFETCH(int, signalNumber);
+    QFETCH(int, count);
+    QFETCH(bool, startUpBox);
+    QVariantMap preferences = basePreferences(true);
+    preferences.insert(QStringLiteral("tslPlay"), true);
+    E2eProgram *program = prepareProgram(preferences);
+    QVERIFY(program);
+    ChildProcess *brenvale = nullptr;
+    if (startUpBox) {
+        // Loopback without a multicast route: the join fails and its box waits for nobody.
+        brenvale = startIn(QStringLiteral("Brenvale"), QString(), QStringLiteral("unshare"),
+            {QStringLiteral("--net"), QStringLiteral("sh"), QStringLiteral("-c"),
+                QStringLiteral("ip link set lo up; exec \"$0\""), program->executable()},
+            program->environment());
+        QVERIFY(brenvale);
+        QVERIFY2(brenvale->waitForError(QStringLiteral("join \"239.1.2.3\" failed"), 1, WaitMs),
+            qPrintable(brenvale->tail()));
+    } else {
+        brenvale = startProgram(*program);
+        QVERIFY(brenvale);
+    }
+    const auto pid = static_cast<pid_t>(brenvale->pid());
+    QCOMPARE(::kill(pid, SIGPIPE), 0);
+    QTest::qWait(200);
+    QVERIFY2(brenvale->isRunning(), qPrintable(brenvale->tail()));
+
+    for (int i = 0; i < count && ::kill(pid, signalNumber) == 0; ++i) { }
+    QVERIFY2(QTest::qWaitFor([&] { return !brenvale->isRunning(); }, 15000), qPrintable(brenvale->tail()));
+    QVERIFY2(brenvale->exitedWithZero(), qPrintable(brenvale->tail()));
+    const QStringList log = program->dailyLogMessages();
+    QVERIFY2(!log.isEmpty() && log.constLast() == closed, qPrintable(log.join(QLatin1Char('|'))));
+    QCOMPARE(log.count(closed), 1);
+    QCOMPARE(brenvale->errorCount(joinBox), startUpBox ? 1 : 0);
     preferences.insert(QStringLiteral("LogPath"), program->logFolder());
     QCOMPARE(program->savedPreferences(), preferences);
 }

@@ -348,16 +348,24 @@ private Q_SLOTS:
         TallyPlayLimit limit;
         int reportedSkips = 0;
         int reports = 0;
+        int alive = 0;
+        int aliveAsked = 0;
+        const auto runsAlive = [&] {
+            ++aliveAsked;
+            return alive;
+        };
+        const QRegularExpression reason(s("(\\d+) time\\(s\\): (the tally switches too fast|4 runs have not ended)"));
         const auto run = [&](qint64 from, qint64 to, qint64 stepMs) {
             int starts = 0;
             for (qint64 t = from; t < to; t += stepMs) {
-                const TallyPlayLimit::Verdict verdict = limit.request(t);
+                const TallyPlayLimit::Verdict verdict = limit.request(t, runsAlive);
                 starts += verdict.start;
                 if (!verdict.report.isEmpty()) {
                     ++reports;
-                    const QRegularExpressionMatch m
-                        = QRegularExpression(s("^Play from tally skipped (\\d+) time\\(s\\)")).match(verdict.report);
-                    reportedSkips += m.hasMatch() ? m.captured(1).toInt() : -1'000'000;
+                    if (!verdict.report.startsWith(s("Play from tally skipped ")))
+                        reportedSkips -= 1'000'000;
+                    for (auto m = reason.globalMatch(verdict.report); m.hasNext();)
+                        reportedSkips += m.next().captured(1).toInt();
                 }
             }
             return starts;
@@ -379,6 +387,18 @@ private Q_SLOTS:
         // A clock set back by minutes delays the next start by one refill, no more.
         QCOMPARE(run(t0 + 200'000, t0 + 200'100, 1), TallyPlayLimit::Burst);
         QCOMPARE(run(t0, t0 + TallyPlayLimit::RefillMs + 1, 1), 1);
+
+        // Four runs alive hold every start back however slow the tally; the runs are counted
+        // only when a token is there to spend, and the skips are told with their reason.
+        reportedSkips = 0;
+        alive = TallyPlayLimit::MaxAlive;
+        aliveAsked = 0;
+        QCOMPARE(run(t0 + 300'000, t0 + 310'000, 1), 0);
+        QCOMPARE(aliveAsked, TallyPlayLimit::Burst + 39);
+        QCOMPARE(run(t0 + 400'000, t0 + 460'000, 1000), 0);
+        alive = TallyPlayLimit::MaxAlive - 1;
+        QCOMPARE(run(t0 + 500'000, t0 + 500'001, 1), 1);
+        QCOMPARE(reportedSkips, 10'000 + 60);
     }
 
     void datagramLineLimit_data()

@@ -2,7 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The trigger on its own, with no widget anywhere: this executable links no QtWidgets.
 #include "core/groupmsg/AutoDiscovery.h"
+#include "core/platform/Bundle.h"
 #include "core/platform/HttpClient.h"
+#include "core/platform/ScriptRunner.h"
 #include "core/platform/Services.h"
 #include "core/platform/UDPSocket.h"
 #include "core/prefs/ModernPreferences.h"
@@ -10,11 +12,16 @@
 #include "core/trigger/DatagramLineLimit.h"
 #include "core/trigger/TriggerController.h"
 
+#include <QDir>
+#include <QFile>
 #include <QHostAddress>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
+
+#include <algorithm>
+#include <csignal>
 
 namespace {
 const QDateTime kNow(QDate(2026, 4, 9), QTime(11, 22, 33));
@@ -28,6 +35,16 @@ QByteArray tallyDatagram(quint8 tallyByte)
     datagram[20] = static_cast<char>(tallyByte);
     return datagram;
 }
+
+// Ended, collected or not: gone, or a zombie.
+bool hasEnded(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+}
 } // namespace
 
 class TestTriggerController : public QObject
@@ -38,13 +55,24 @@ private Q_SLOTS:
     void tallyPathTellsTheViewOnlyWhatChanged();
     void peerRulesUseTheHandedInHostView();
     void relayReplyFloodLeavesAGapLine();
+    void tallyPlayLimitIgnoresWallClockSteps();
+    void tallyStartsWaitWhileFourRunsAreAlive();
     void closeKeepsASettingNeverShown();
+    void cleanupTestCase();
 
 private:
     QStringList rowsSince(qsizetype mark) const;
+    // Writes the bundle's Play.scpt: it notes its process id in m_marker, then runs `rest`.
+    void writePlayScript(const QByteArray &rest);
+    QList<qint64> playedPids() const;
+    // One off-to-on step of a red tally; returns whether it started the script.
+    bool redStep();
+
+    QDateTime m_wallClock = kNow;
+    qint64 m_monotonicMs = 1'000'000;
+    QString m_marker;
 
     QTemporaryDir m_logs;
-    qint64 m_monotonicMs = 1'000'000;
     HttpClient m_http;
     std::unique_ptr<TriggerController> m_trigger;
     std::unique_ptr<QSignalSpy> m_rows;
@@ -53,6 +81,7 @@ private:
 void TestTriggerController::initTestCase()
 {
     QVERIFY(m_logs.isValid());
+    m_marker = m_logs.filePath(QStringLiteral("play-marker"));
     ModernPreferences::Initialise(QStringLiteral("Brenvale"));
     auto &prefs = ModernPreferences::Preferences;
     prefs[QStringLiteral("VTid")] = QStringLiteral("1");
@@ -60,7 +89,7 @@ void TestTriggerController::initTestCase()
     prefs[QStringLiteral("IPAddr")] = QStringLiteral("127.0.0.1");
 
     Services services = Services::system(&m_http);
-    services.clock = [] { return kNow; };
+    services.clock = [this] { return m_wallClock; };
     services.monotonicMs = [this] { return m_monotonicMs; };
     // Loopback carries our own group messages back; the other address is for the peer rules.
     services.network.ipv4Addresses = [] {
@@ -169,6 +198,110 @@ void TestTriggerController::relayReplyFloodLeavesAGapLine()
     QTRY_COMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
     QTest::qWait(300);
     QCOMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
+}
+
+void TestTriggerController::writePlayScript(const QByteArray &rest)
+{
+    const QString resources = Bundle::contentsFolder() + QStringLiteral("/Resources");
+    QVERIFY(QDir().mkpath(resources));
+    QFile script(resources + QStringLiteral("/Play.scpt"));
+    QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    script.write("#!/bin/sh\necho $$ >> '" + m_marker.toUtf8() + "'\n" + rest + '\n');
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QFile::remove(m_marker);
+}
+
+QList<qint64> TestTriggerController::playedPids() const
+{
+    QFile file(m_marker);
+    QList<qint64> pids;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.isEmpty())
+                pids.append(line.toLongLong());
+        }
+    }
+    return pids;
+}
+
+bool TestTriggerController::redStep()
+{
+    QSignalSpy arrived(m_trigger->TSLrx, &UDPSocket::DataAvailable);
+    const qsizetype mark = m_rows->size();
+    QUdpSocket sender;
+    for (const quint8 tally : {0, 1}) {
+        const qsizetype before = arrived.size();
+        sender.writeDatagram(tallyDatagram(tally), QHostAddress::LocalHost, 8900);
+        if (!QTest::qWaitFor([&] { return arrived.size() > before; }, 5000))
+            return false;
+    }
+    const QStringList rows = rowsSince(mark);
+    return std::any_of(rows.cbegin(), rows.cend(),
+        [](const QString &row) { return row.endsWith(QLatin1String("Play from Red Tally")); });
+}
+
+void TestTriggerController::tallyPlayLimitIgnoresWallClockSteps()
+{
+    // The wall clock jumps an hour before every step while the monotonic clock stands still:
+    // the burst is spent once and not refilled. Each run ends before the next step, so only the
+    // rate holds starts back.
+    writePlayScript({});
+    m_trigger->setTallyEnable(false);
+    m_trigger->setTallyStart(true);
+    int starts = 0;
+    for (int step = 0; step < 2 * TallyPlayLimit::Burst; ++step) {
+        m_wallClock = m_wallClock.addSecs(3600);
+        starts += redStep();
+        QTRY_COMPARE(playedPids().size(), starts);
+        if (starts > 0)
+            QTRY_VERIFY(!ScriptRunner::isAlive(playedPids().constLast()));
+    }
+    QCOMPARE(starts, TallyPlayLimit::Burst);
+    m_wallClock = kNow;
+    m_monotonicMs += 60'000;
+    QVERIFY(redStep());
+    QTRY_COMPARE(playedPids().size(), starts + 1);
+    QTRY_VERIFY(!ScriptRunner::isAlive(playedPids().constLast()));
+}
+
+void TestTriggerController::tallyStartsWaitWhileFourRunsAreAlive()
+{
+    // Runs that never end on their own; a second between steps, so the rate never binds.
+    writePlayScript("exec sleep 600");
+    m_trigger->setTallyStart(true);
+    m_monotonicMs += 60'000;
+    int starts = 0;
+    for (int step = 0; step < 10; ++step) {
+        m_monotonicMs += 1000;
+        starts += redStep();
+    }
+    QCOMPARE(starts, TallyPlayLimit::MaxAlive);
+    QTRY_COMPARE(playedPids().size(), TallyPlayLimit::MaxAlive);
+    const QList<qint64> pids = playedPids();
+
+    // One ends: the next step starts one run, and only one.
+    QCOMPARE(::kill(static_cast<pid_t>(pids.constFirst()), SIGKILL), 0);
+    QTRY_VERIFY(hasEnded(pids.constFirst()));
+    m_monotonicMs += 1000;
+    QVERIFY(redStep());
+    QTRY_COMPARE(playedPids().size(), TallyPlayLimit::MaxAlive + 1);
+    m_monotonicMs += 1000;
+    QVERIFY(!redStep());
+
+    // The operator's Play button is never held back.
+    const qsizetype before = playedPids().size();
+    m_trigger->playClicked();
+    QTRY_COMPARE(playedPids().size(), before + 1);
+    m_trigger->setTallyStart(false);
+}
+
+void TestTriggerController::cleanupTestCase()
+{
+    for (const qint64 pid : playedPids()) {
+        if (ScriptRunner::isAlive(pid))
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+    }
 }
 
 void TestTriggerController::closeKeepsASettingNeverShown()

@@ -9,6 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 // A script that writes its argument count and arguments, one per line, to "marker" beside
@@ -58,6 +63,7 @@ private Q_SLOTS:
     void unstartableScriptThrows();
     void handsFileToOsascriptWhereItExists();
     void endedScriptIsCollected();
+    void scriptInheritsOnlyStandardFilesAndStartEnvironment();
 
 private:
     QString m_originalPath;
@@ -226,6 +232,43 @@ void TestScriptRunner::endedScriptIsCollected()
     QVERIFY(self.open(QIODevice::ReadOnly));
     QVERIFY(noted.at(1) != QString::fromLatin1(self.readAll().split(' ').value(5)));
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(QStringLiteral("/proc/") + noted.at(0)), 5000);
+}
+
+void TestScriptRunner::scriptInheritsOnlyStandardFilesAndStartEnvironment()
+{
+    // Descriptors left open across exec, as a library might make them, and a variable set after
+    // the start, as main sets QT_NO_GLIB: the script sees neither. It is looked at from outside
+    // once it has become `sleep`, which opens nothing of its own.
+    int leaked[3] = {::open("/dev/null", O_RDONLY), -1, -1};
+    QVERIFY(leaked[0] >= 0 && ::pipe(leaked + 1) == 0);
+    qputenv("BRENVALE_SET_AFTER_START", "1");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString script = dir.filePath(QStringLiteral("Play.scpt"));
+    QVERIFY(writeFile(script, "#!/bin/sh\nexec sleep 30\n", executable));
+    const qint64 pid = ScriptRunner::runScript(script, {});
+    qunsetenv("BRENVALE_SET_AFTER_START");
+    for (const int fd : leaked)
+        ::close(fd);
+
+    const QString proc = QStringLiteral("/proc/%1/").arg(pid);
+    const auto contents = [&](const QString &name) {
+        QFile file(proc + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_COMPARE(contents(QStringLiteral("comm")), QByteArray("sleep\n"));
+    QCOMPARE(QDir(proc + QStringLiteral("fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+        (QStringList {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")}));
+    const QList<QByteArray> environment = contents(QStringLiteral("environ")).split('\0');
+    QVERIFY(environment.contains("PATH=" + qgetenv("PATH")));
+    QVERIFY(std::none_of(environment.cbegin(), environment.cend(),
+        [](const QByteArray &entry) { return entry.startsWith("BRENVALE_SET_AFTER_START="); }));
+
+    // Alive until it has ended and been collected, and not a moment longer.
+    QVERIFY(ScriptRunner::isAlive(pid));
+    QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    QTRY_VERIFY(!ScriptRunner::isAlive(pid));
+    QVERIFY(!QFile::exists(proc));
 }
 
 QTEST_GUILESS_MAIN(TestScriptRunner)

@@ -27,6 +27,14 @@ public:
     // Ends the program; returns whether it quit on SIGTERM with exit code 0 within graceMs.
     bool stop(int graceMs = 5000);
     bool isRunning() const;
+    // The process id of what was started (with a namespace, the program itself: `ip netns exec`
+    // execs it).
+    qint64 pid() const { return m_process.processId(); }
+    // Whether it has ended by itself with exit code 0.
+    bool exitedWithZero() const
+    {
+        return !isRunning() && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+    }
 
     const QString &name() const { return m_name; }
     const QStringList &lines() const { return m_out; }

@@ -4,11 +4,12 @@
 
 #include <QDateTime>
 
-// The system's local date and time, and a clock for measuring intervals that no setting of the
-// date moves. The trigger reads both through the services it is given (core/platform/Services.h);
-// these are the ones main.cpp hands in.
+// The system's clocks. The trigger reads its clocks through the services it is given
+// (core/platform/Services.h); these are the ones main.cpp hands in.
 namespace Clock {
+// The local date and time, for what is shown and written; it may be set back or forward.
 QDateTime now();
-// Milliseconds of the monotonic clock, from an arbitrary start.
+// Milliseconds of the monotonic clock, from an arbitrary start: for measuring time that has
+// passed, since no one sets this clock.
 qint64 monotonicMs();
 } // namespace Clock

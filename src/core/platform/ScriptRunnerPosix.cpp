@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <string>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +27,18 @@ extern char **environ;
 
 namespace ScriptRunner {
 namespace {
+
+std::vector<std::string> copyOfEnvironment()
+{
+    std::vector<std::string> copy;
+    for (char **entry = environ; entry && *entry; ++entry)
+        copy.emplace_back(*entry);
+    return copy;
+}
+
+// The environment as the program was started with it, copied while static objects are built,
+// before main sets anything for the program itself. Scripts get this one.
+const std::vector<std::string> startEnvironment = copyOfEnvironment();
 
 // Started scripts are children of the program until they end; an ended one stays a zombie
 // until it is waited for. They are collected after every start and twice a second while any
@@ -73,7 +86,7 @@ void watchChild(pid_t pid)
 
 } // namespace
 
-void runScript(const QString &scriptFile, const QStringList &args)
+qint64 runScript(const QString &scriptFile, const QStringList &args)
 {
     if (scriptFile.isEmpty())
         throw RuntimeException(QStringLiteral("Cannot run script: no file given"));
@@ -105,17 +118,25 @@ void runScript(const QString &scriptFile, const QStringList &args)
     for (QByteArray &arg : encoded)
         argPointers.push_back(arg.data());
     argPointers.push_back(nullptr);
+    std::vector<char *> environmentPointers;
+    environmentPointers.reserve(startEnvironment.size() + 1);
+    for (const std::string &entry : startEnvironment)
+        environmentPointers.push_back(const_cast<char *>(entry.c_str()));
+    environmentPointers.push_back(nullptr);
 
     // posix_spawn lets the child share the parent's memory until its exec, so the program
     // pauses only for the exec itself, not for copying itself as fork would, and a failed exec
     // (a bad #! line, no permission) comes back as the result. The script gets a session of its
     // own, so a signal to the program's process group does not reach it, stdin from the null
-    // device, so it never waits on the terminal, and SIGPIPE back at its default.
+    // device, so it never waits on the terminal, SIGPIPE back at its default, and no descriptor
+    // above standard error: a socket or pipe of the program left open in the script would keep
+    // a connection alive after its end, or let the script write into the program's own pipes.
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     sigset_t noSignals;
     sigemptyset(&noSignals);
     sigset_t defaults;
@@ -127,12 +148,20 @@ void runScript(const QString &scriptFile, const QStringList &args)
         &attributes, static_cast<short>(POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
 
     pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, argPointers.front(), &actions, &attributes, argPointers.data(), environ);
+    const int error = ::posix_spawn(
+        &pid, argPointers.front(), &actions, &attributes, argPointers.data(), environmentPointers.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         cannotRun(path, QString::fromLocal8Bit(std::strerror(error)));
     watchChild(pid);
+    return pid;
+}
+
+bool isAlive(qint64 pid)
+{
+    reapEnded();
+    return unreaped().contains(static_cast<pid_t>(pid));
 }
 
 } // namespace ScriptRunner

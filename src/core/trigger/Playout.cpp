@@ -7,11 +7,11 @@
 
 #include <QStringList>
 
-void Play(const QVariantList &args)
+qint64 Play(const QVariantList &args)
 {
     QStringList scriptArgs;
     scriptArgs.reserve(args.size());
     for (const QVariant &arg : args)
         scriptArgs.append(arg.toString());
-    ScriptRunner::runScript(Bundle::contentsFolder() + QStringLiteral("/Resources/Play.scpt"), scriptArgs);
+    return ScriptRunner::runScript(Bundle::contentsFolder() + QStringLiteral("/Resources/Play.scpt"), scriptArgs);
 }

@@ -5,5 +5,6 @@
 #include <QVariantList>
 
 // Runs the bundle's playout script "Contents/Resources/Play.scpt", found two folders above the
-// executable, handing it args. A script that cannot be started raises a RuntimeException.
-void Play(const QVariantList &args = {});
+// executable, handing it args, and gives the process id of the run. A script that cannot be
+// started raises a RuntimeException.
+qint64 Play(const QVariantList &args = {});

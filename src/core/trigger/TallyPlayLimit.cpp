@@ -2,7 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/trigger/TallyPlayLimit.h"
 
-TallyPlayLimit::Verdict TallyPlayLimit::request(qint64 nowMs)
+#include <QStringList>
+
+TallyPlayLimit::Verdict TallyPlayLimit::request(qint64 nowMs, const std::function<int()> &runsAlive)
 {
     if (!m_refilledAt || nowMs < *m_refilledAt || m_tokens == Burst) {
         m_refilledAt = nowMs;
@@ -17,22 +19,30 @@ TallyPlayLimit::Verdict TallyPlayLimit::request(qint64 nowMs)
     Verdict verdict;
     if (m_tokens > 0) {
         --m_tokens;
-        verdict.start = true;
-        if (m_unreported > 0)
-            verdict.report = takeReport(nowMs);
+        if (runsAlive() < MaxAlive) {
+            verdict.start = true;
+            if (m_skippedFast + m_skippedBusy > 0)
+                verdict.report = takeReport(nowMs);
+            return verdict;
+        }
+        ++m_skippedBusy;
     } else {
-        ++m_unreported;
-        if (!m_reportedAt || nowMs < *m_reportedAt || nowMs - *m_reportedAt >= ReportPeriodMs)
-            verdict.report = takeReport(nowMs);
+        ++m_skippedFast;
     }
+    if (!m_reportedAt || nowMs < *m_reportedAt || nowMs - *m_reportedAt >= ReportPeriodMs)
+        verdict.report = takeReport(nowMs);
     return verdict;
 }
 
 QString TallyPlayLimit::takeReport(qint64 nowMs)
 {
-    const QString line
-        = QStringLiteral("Play from tally skipped %1 time(s): the tally switches too fast").arg(m_unreported);
-    m_unreported = 0;
+    QStringList reasons;
+    if (m_skippedFast > 0)
+        reasons.append(QStringLiteral("%1 time(s): the tally switches too fast").arg(m_skippedFast));
+    if (m_skippedBusy > 0)
+        reasons.append(QStringLiteral("%1 time(s): %2 runs have not ended").arg(m_skippedBusy).arg(MaxAlive));
+    m_skippedFast = 0;
+    m_skippedBusy = 0;
     m_reportedAt = nowMs;
-    return line;
+    return QStringLiteral("Play from tally skipped ") + reasons.join(QStringLiteral("; "));
 }

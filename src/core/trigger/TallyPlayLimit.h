@@ -4,19 +4,24 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
-// How often a tally may start the playout script. A tally that flaps between off and on would
-// otherwise start one run per off-to-on step, thousands a second. Starts are earned like
-// tokens: a tally has Burst of them to spend at once, so that no real tally is ever held back,
-// and gets one back every RefillMs, so a flapping one settles at four runs a second.
-// The times are milliseconds of any clock that moves forward; a step back only delays the next
-// refill.
+// How often a tally may start the playout script, and how many of its runs may be alive at
+// once. A tally that flaps between off and on would otherwise start one run per off-to-on step,
+// thousands a second. Starts are earned like tokens: a tally has Burst of them to spend at once,
+// so that no real tally is ever held back, and gets one back every RefillMs, so a flapping one
+// settles at four runs a second. A site script that waits would still pile up four live
+// processes a second, so a start is also skipped while MaxAlive of the tally's runs have not
+// ended.
+// The times are milliseconds of a clock that only moves forward (the monotonic clock): a step of
+// the wall clock must not hand out a new burst. A step back only delays the next refill.
 class TallyPlayLimit
 {
 public:
     static constexpr int Burst = 16;
     static constexpr qint64 RefillMs = 250;
+    static constexpr int MaxAlive = 4;
     // Skipped starts are counted and told to the system log at most once in this time, and
     // before the next start that is let through.
     static constexpr qint64 ReportPeriodMs = 1000;
@@ -27,14 +32,18 @@ public:
         QString report; // a system-log line to write now, or empty
     };
 
-    // One off-to-on step that would start the script at nowMs.
-    Verdict request(qint64 nowMs);
+    // One off-to-on step that would start the script at nowMs. runsAlive counts the tally's
+    // runs that have not ended; it is asked only when a token is there to spend, and a step
+    // skipped for live runs spends its token all the same, so that a flood of steps counts the
+    // runs at most as often as starts are earned.
+    Verdict request(qint64 nowMs, const std::function<int()> &runsAlive);
 
 private:
     QString takeReport(qint64 nowMs);
 
     int m_tokens = Burst;
     std::optional<qint64> m_refilledAt;
-    int m_unreported = 0;
+    int m_skippedFast = 0;
+    int m_skippedBusy = 0;
     std::optional<qint64> m_reportedAt;
 };

@@ -5,6 +5,7 @@
 #include "core/groupmsg/AutoDiscovery.h"
 #include "core/platform/DebugLog.h"
 #include "core/platform/ErrorReport.h"
+#include "core/platform/ScriptRunner.h"
 #include "core/platform/UDPSocket.h"
 #include "core/prefs/ModernPreferences.h"
 #include "core/trigger/ChrWorksBody.h"
@@ -244,11 +245,14 @@ void TriggerController::TSLrx_DataAvailable()
     if (action.on && m_tallyStart && TallyAction::playArmed(RedTally, GreenTally)) {
         // A skipped start writes no "Play from" row: nothing was started. The flags below are
         // set all the same, since they remember the tally, not the script.
-        const TallyPlayLimit::Verdict verdict = m_tallyPlayLimit.request(m_services.clock().toMSecsSinceEpoch());
+        const TallyPlayLimit::Verdict verdict = m_tallyPlayLimit.request(m_services.monotonicMs(), [this] {
+            m_tallyRuns.removeIf([](qint64 pid) { return !ScriptRunner::isAlive(pid); });
+            return static_cast<int>(m_tallyRuns.size());
+        });
         if (!verdict.report.isEmpty())
             DebugLog(verdict.report);
         if (verdict.start) {
-            Play();
+            m_tallyRuns.append(Play());
             LogCommand(action.playLogText);
         }
     }

@@ -137,6 +137,9 @@ private:
     QString m_appendFailure;
     std::optional<qint64> m_appendReportedAt;
     QTimer *m_appendReportTimer = nullptr;
+    // The runs the tally started that were alive when last counted. The operator's Play button
+    // is never held back, so its runs are not among them.
+    QList<qint64> m_tallyRuns;
     // The looks last shown, so that a repeated tally value costs the view nothing.
     TallyAction::LampLook m_redLook;
     TallyAction::LampLook m_greenLook;

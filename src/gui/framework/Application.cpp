@@ -22,6 +22,8 @@ Application::Application(Services services, MsgBox::Responder boxAnswerer)
     const Services system = Services::system(m_services.http ? m_services.http.data() : new HttpClient(this));
     if (!m_services.clock)
         m_services.clock = system.clock;
+    if (!m_services.monotonicMs)
+        m_services.monotonicMs = system.monotonicMs;
     if (!m_services.network.interfaceCount)
         m_services.network.interfaceCount = system.network.interfaceCount;
     if (!m_services.network.ipv4Addresses)
@@ -36,6 +38,10 @@ Application::Application(Services services, MsgBox::Responder boxAnswerer)
             Quit(0);
     });
     TerminationSignals::install(this, [this] {
+        // Boxes opened after the first signal are answered by nobody, so a burst of signals
+        // dismisses and logs each box once.
+        if (m_quitBySignal)
+            return;
         m_quitBySignal = true;
         MsgBox::dismissOpen();
         Quit(0);

@@ -13,7 +13,8 @@
 // application's Close event, then ends the event loop. The quit is carried out from the main
 // event loop once no message box is open: one asked for during start-up (in a box's loop, or
 // before the loop runs) waits until the Open event and the late start-up have finished.
-// SIGTERM and SIGINT dismiss any open box and quit the same way.
+// SIGTERM, SIGINT and SIGHUP dismiss any open box and quit the same way; the first one does it,
+// the ones after it find nothing more to do.
 class Application : public QObject
 {
     Q_OBJECT
@@ -44,7 +45,7 @@ public:
     void StandDown(int exitCode = 0);
     bool isQuitting() const { return m_quitRequested; }
     bool isStandingDown() const { return m_standingDown; }
-    // True once SIGTERM or SIGINT asked to quit: nobody may be there to answer a box.
+    // True once SIGTERM, SIGINT or SIGHUP asked to quit: nobody may be there to answer a box.
     bool quitBySignal() const { return m_quitBySignal; }
 
     const Services &services() const { return m_services; }
