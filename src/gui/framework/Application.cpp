@@ -29,8 +29,6 @@ Application::Application(Services services, MsgBox::Responder boxAnswerer)
     if (!m_services.network.ipv4Addresses)
         m_services.network.ipv4Addresses = system.network.ipv4Addresses;
     m_services.http = system.http;
-    if (!m_services.monotonicMs)
-        m_services.monotonicMs = system.monotonicMs;
     s_instance = this;
     QApplication::setQuitOnLastWindowClosed(false);
     connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
