@@ -205,7 +205,7 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
 
     // A server that takes connections and never answers would otherwise hold a socket per
     // command until the time limit, and a fast enough caller runs out of descriptors.
-    if (m_inFlight.value(transfer->server) >= transfersPerServer) {
+    if (inFlight(transfer->server) >= transfersPerServer) {
         transfer->id = ++m_lastId;
         transfer->handler = std::move(handler);
         const quint64 id = transfer->id;
@@ -296,8 +296,13 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
         return Result<quint64>::failure(QStringLiteral("Could not start the request"));
     }
     added.running = true;
-    ++m_inFlight[added.server];
     return id;
+}
+
+int HttpClient::inFlight(const QByteArray &server) const
+{
+    return static_cast<int>(std::ranges::count_if(
+        m_transfers, [&server](const auto &entry) { return entry.second->running && entry.second->server == server; }));
 }
 
 void HttpClient::cancel(quint64 id)
@@ -314,8 +319,6 @@ std::unique_ptr<HttpClient::Transfer> HttpClient::take(quint64 id)
     if (transfer.running) {
         transfer.running = false;
         curl_multi_remove_handle(m_multi, transfer.easy);
-        if (--m_inFlight[transfer.server] <= 0)
-            m_inFlight.remove(transfer.server);
     }
     auto node = m_transfers.extract(id);
     return std::move(node.mapped());

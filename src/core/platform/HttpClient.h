@@ -5,7 +5,6 @@
 #include "core/platform/Result.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -89,12 +88,13 @@ private:
     void takeFinished();
     // Takes a transfer out of the client and out of libcurl; null when the id is not running.
     std::unique_ptr<Transfer> take(quint64 id);
+    // The transfers in libcurl to `server` ("host:port").
+    int inFlight(const QByteArray &server) const;
     void report(Transfer &transfer, const Outcome &outcome);
 
     void *m_multi;
     QTimer m_timer;
     std::unordered_map<int, Watch> m_watches;
     std::unordered_map<quint64, std::unique_ptr<Transfer>> m_transfers;
-    QHash<QByteArray, int> m_inFlight; // transfers in libcurl per "host:port"
     quint64 m_lastId = 0;
 };

@@ -33,8 +33,9 @@ DatagramLineLimit::DatagramLineLimit(std::function<qint64()> monotonicMs, std::f
       m_systemLog(std::move(systemLog))
 {
     for (int source = 0; source < SourceCount; ++source) {
-        for (Bucket &bucket : m_counts[source].buckets)
-            bucket.tokens = isDailyLog(Source(source)) ? DailyLogBurst : SystemLogBurst;
+        const TokenBucket full = isDailyLog(Source(source)) ? TokenBucket(DailyLogBurst, DailyLogRefillMs)
+                                                            : TokenBucket(SystemLogBurst, SystemLogRefillMs);
+        m_counts[source].buckets.fill(full);
     }
     // A flood's end is seen within a quarter of a second; the timer runs only while a count is
     // owed, so an idle program does not wake for it.
@@ -50,7 +51,7 @@ bool DatagramLineLimit::admit(Source source, int kind)
     Count &count = m_counts[source];
     if (count.flood > 0)
         settle(source, nowMs, false);
-    if (take(source, count.buckets[qBound(0, kind, KindCount - 1)], nowMs))
+    if (count.buckets[qBound(0, kind, KindCount - 1)].take(nowMs))
         return true;
     ++count.unreported;
     ++count.flood;
@@ -59,25 +60,6 @@ bool DatagramLineLimit::admit(Source source, int kind)
     if (!m_timer->isActive())
         m_timer->start();
     return false;
-}
-
-bool DatagramLineLimit::take(Source source, Bucket &bucket, qint64 nowMs)
-{
-    const int burst = isDailyLog(source) ? DailyLogBurst : SystemLogBurst;
-    const qint64 refillMs = isDailyLog(source) ? DailyLogRefillMs : SystemLogRefillMs;
-    if (!bucket.refilledAt || nowMs < *bucket.refilledAt || bucket.tokens == burst) {
-        bucket.refilledAt = nowMs;
-    } else {
-        const qint64 earned = (nowMs - *bucket.refilledAt) / refillMs;
-        if (earned > 0) {
-            bucket.tokens = static_cast<int>(qMin<qint64>(burst, bucket.tokens + earned));
-            *bucket.refilledAt += earned * refillMs;
-        }
-    }
-    if (bucket.tokens == 0)
-        return false;
-    --bucket.tokens;
-    return true;
 }
 
 void DatagramLineLimit::settle(bool ending)

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/trigger/TokenBucket.h"
+
 #include <QObject>
 #include <QString>
 
@@ -60,21 +62,15 @@ public:
     static QString gapLine(Source source, qint64 refused);
 
 private:
-    struct Bucket
-    {
-        int tokens = 0;
-        std::optional<qint64> refilledAt;
-    };
     struct Count
     {
-        std::array<Bucket, KindCount> buckets;
+        std::array<TokenBucket, KindCount> buckets;
         qint64 unreported = 0; // refused since the last system-log report
         qint64 flood = 0; // refused since the flood began
         qint64 lastRefusedAt = 0;
         std::optional<qint64> reportedAt;
     };
 
-    static bool take(Source source, Bucket &bucket, qint64 nowMs);
     void settle(Source source, qint64 nowMs, bool ending);
 
     std::function<qint64()> m_monotonicMs;

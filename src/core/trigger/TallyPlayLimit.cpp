@@ -6,19 +6,8 @@
 
 TallyPlayLimit::Verdict TallyPlayLimit::request(qint64 nowMs, const std::function<int()> &runsAlive)
 {
-    if (!m_refilledAt || nowMs < *m_refilledAt || m_tokens == Burst) {
-        m_refilledAt = nowMs;
-    } else {
-        const qint64 earned = (nowMs - *m_refilledAt) / RefillMs;
-        if (earned > 0) {
-            m_tokens = static_cast<int>(qMin<qint64>(Burst, m_tokens + earned));
-            *m_refilledAt += earned * RefillMs;
-        }
-    }
-
     Verdict verdict;
-    if (m_tokens > 0) {
-        --m_tokens;
+    if (m_starts.take(nowMs)) {
         if (runsAlive() < MaxAlive) {
             verdict.start = true;
             if (m_skippedFast + m_skippedBusy > 0)

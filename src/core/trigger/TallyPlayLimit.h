@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/trigger/TokenBucket.h"
+
 #include <QString>
 
 #include <functional>
@@ -41,8 +43,7 @@ public:
 private:
     QString takeReport(qint64 nowMs);
 
-    int m_tokens = Burst;
-    std::optional<qint64> m_refilledAt;
+    TokenBucket m_starts {Burst, RefillMs};
     int m_skippedFast = 0;
     int m_skippedBusy = 0;
     std::optional<qint64> m_reportedAt;
