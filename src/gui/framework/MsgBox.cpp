@@ -25,18 +25,14 @@ bool &nobodyAnswers()
     return nobody;
 }
 
-// The text is shown as it is, character for character: much of it comes from outside (a peer's
-// message, say), and a box left to guess its format would lay out anything that looks like
-// HTML, tables nested without end and local images included. The format is set before the
-// text, so the text is never taken for markup even once.
-void setPlainText(QMessageBox &box, const QString &text)
+// Every box on screen shows its text through here, as it is, character for character: much of
+// it comes from outside (a peer's message, say), and a box left to guess its format would lay
+// out anything that looks like HTML, tables nested without end and local images included. The
+// format is set before the text, so the text is never taken for markup even once.
+int run(QMessageBox &box, const QString &text)
 {
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
-}
-
-int run(QMessageBox &box)
-{
     openBoxes().append(&box);
     const int result = box.exec();
     openBoxes().removeAll(&box);
@@ -55,8 +51,7 @@ void show(const QString &text, const Responder &answerer)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Ok);
-    setPlainText(box, text);
-    run(box);
+    run(box, text);
 }
 
 Answer ask(const QString &text, const QString &title, const Responder &answerer)
@@ -68,8 +63,7 @@ Answer ask(const QString &text, const QString &title, const Responder &answerer)
         return Answer::No;
     }
     QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::Yes | QMessageBox::No);
-    setPlainText(box, text);
-    return run(box) == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    return run(box, text) == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 bool isOpen()

@@ -55,6 +55,15 @@ const std::pair<CanvasButton::State, QLatin1String> stateNames[] = {
     {CanvasButton::State::Pushed, QLatin1String("pushed")},
 };
 
+CanvasButton::State stateNamed(const QString &name)
+{
+    for (const auto &[state, text] : stateNames) {
+        if (name.compare(text, Qt::CaseInsensitive) == 0)
+            return state;
+    }
+    return CanvasButton::State::Other;
+}
+
 } // namespace
 
 CanvasButton::CanvasButton(Kind kind, QWidget *parent)
@@ -84,15 +93,6 @@ void CanvasButton::Refresh(bool eraseBackground)
 void CanvasButton::SetFocus()
 {
     setFocus(Qt::OtherFocusReason);
-}
-
-CanvasButton::State CanvasButton::stateNamed(const QString &name)
-{
-    for (const auto &[state, text] : stateNames) {
-        if (name.compare(text, Qt::CaseInsensitive) == 0)
-            return state;
-    }
-    return State::Other;
 }
 
 QString CanvasButton::state() const

@@ -36,17 +36,13 @@ public:
     explicit CanvasButton(Kind kind, QWidget *parent = nullptr);
     ~CanvasButton() override;
 
-    Kind kind() const { return m_kind; }
-
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption) { m_caption = caption; }
-    State buttonState() const { return m_state; }
     void setState(State state) { m_state = state; }
     // The state by name, as design values give it: "normal", "hover" or "pushed" in any letter
     // case; any other name is Other, which reads back as an empty name.
     QString state() const;
     void setState(const QString &name);
-    static State stateNamed(const QString &name);
     QColor textColor() const { return m_textColor; }
     void setTextColor(const QColor &color) { m_textColor = color; }
     QColor bgColor() const { return m_bgColor; }

@@ -42,9 +42,6 @@ public:
     // Shows `text` in a box now, or queues it, or logs it when the queue is full.
     void show(const QString &from, const QString &text);
 
-    qsizetype waiting() const { return m_waiting.size(); }
-    bool isShowing() const { return m_showing; }
-
 private:
     struct Box
     {
