@@ -8,6 +8,7 @@
 #include "core/groupmsg/EasyUDPSocket.h"
 #include "support/ChildProcess.h"
 #include "support/Command.h"
+#include "support/ControlBus.h"
 #include "support/E2eProgram.h"
 #include "support/HostNamespaces.h"
 #include "support/TestFiles.h"
@@ -334,19 +335,7 @@ qint64 TestFaults::programPid() const
 
 bool TestFaults::waitForBus(const ChildProcess &brenvale)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    const bool published = QTest::qWaitFor(
-        [&] {
-            QProcess probe;
-            probe.setProcessEnvironment(env);
-            probe.start(QStringLiteral("gdbus"),
-                {QStringLiteral("introspect"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                    QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-                    QStringLiteral("/Control")});
-            return probe.waitForFinished(5000) && probe.exitCode() == 0;
-        },
-        WaitMs);
+    const bool published = ControlBus::waitForService(m_busAddress, WaitMs);
     if (!published)
         qWarning("the remote control never appeared on the bus\n%s", qPrintable(brenvale.tail()));
     return published;
@@ -354,22 +343,7 @@ bool TestFaults::waitForBus(const ChildProcess &brenvale)
 
 QString TestFaults::press(const QString &eventID)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    QProcess gdbus;
-    gdbus.setProcessEnvironment(env);
-    gdbus.setProcessChannelMode(QProcess::MergedChannels);
-    gdbus.start(QStringLiteral("gdbus"),
-        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--timeout"), QStringLiteral("10"),
-            QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-            QStringLiteral("/Control"), QStringLiteral("--method"), QStringLiteral("org.brenvale.Control.HandleEvent"),
-            QStringLiteral("Bvrq"), eventID});
-    if (!gdbus.waitForFinished(15000)) {
-        gdbus.kill();
-        gdbus.waitForFinished(3000);
-        return QStringLiteral("<gdbus did not finish>");
-    }
-    return QString::fromUtf8(gdbus.readAll()).trimmed();
+    return ControlBus::callHandleEvent(m_busAddress, QStringLiteral("Bvrq"), eventID);
 }
 
 void TestFaults::sendTally(const QStringList &arguments)
