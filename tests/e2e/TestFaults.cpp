@@ -185,6 +185,8 @@ private:
         const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     ChildProcess *startSimulator(
         const QString &name, const QString &host, const QString &tool, const QStringList &arguments = {});
+    // The peer probe in the simulator host, in the group the program joins.
+    ChildProcess *startPeerProbe();
     E2eProgram *prepareProgram(const QVariantMap &preferences);
     QVariantMap basePreferences(bool tallyEnable) const;
     // Starts the program in the program host and waits for its opening line.
@@ -268,6 +270,13 @@ ChildProcess *TestFaults::startSimulator(
     if (!process || !process->waitForError(QStringLiteral("listening on"), 1, WaitMs))
         return nullptr;
     return process;
+}
+
+ChildProcess *TestFaults::startPeerProbe()
+{
+    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
+    return startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
+        {QStringLiteral("--group"), group});
 }
 
 QVariantMap TestFaults::basePreferences(bool tallyEnable) const
@@ -463,9 +472,7 @@ void TestFaults::relayBoxGone()
 
 void TestFaults::garbageOnAllPorts()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -533,9 +540,7 @@ void TestFaults::garbageOnAllPorts()
 
 void TestFaults::logFolderReadOnly()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -575,9 +580,7 @@ void TestFaults::logFolderReadOnly()
 
 void TestFaults::logFolderFull()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -812,9 +815,7 @@ void TestFaults::signalBursts()
 
 void TestFaults::secondInstance()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(probe && program);
     QVERIFY(startProgram(*program));
