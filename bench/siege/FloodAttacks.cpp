@@ -17,11 +17,6 @@
 namespace {
 constexpr std::int64_t kSecondNs = 1'000'000'000;
 
-std::string exitText(const Program::Exit &exit, int graceMs)
-{
-    return exit.killed ? "> " + std::to_string(graceMs) + " ms (killed)" : fixed(exit.ms) + " ms";
-}
-
 std::string lostText(std::size_t lost, std::size_t sent)
 {
     return std::to_string(lost) + " of " + std::to_string(sent);
@@ -39,12 +34,6 @@ std::int64_t longestUnpainted(const std::vector<Program::TapLine> &paints, std::
         last = paint.at;
     }
     return std::max(longest, to - last);
-}
-
-void guardNote(Siege &siege, const Program &program)
-{
-    if (!program.guardHit().empty())
-        siege.report.note("the program was " + program.guardHit());
 }
 
 struct FloodCase

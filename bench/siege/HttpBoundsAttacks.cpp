@@ -21,11 +21,6 @@ constexpr std::int64_t kSecondNs = 1'000'000'000;
 constexpr const char *kIdleClass = "Xsge";
 constexpr const char *kIdleEvent = "Idle";
 
-std::string exitText(const Program::Exit &exit, int graceMs)
-{
-    return exit.killed ? "> " + std::to_string(graceMs) + " ms (killed)" : fixed(exit.ms) + " ms";
-}
-
 // The daily log's last line is the closing one.
 bool closedLast(const Program &program)
 {

@@ -65,8 +65,7 @@ void lineFloodCase(Siege &siege, const LineFlood &flooding)
     const Program::Exit exit = program.terminate();
 
     siege.report.note("flood " + flood.describe());
-    if (!program.guardHit().empty())
-        siege.report.note("the program was " + program.guardHit());
+    guardNote(siege, program);
     siege.report.row("daily log growth", kbText(logGrowth), "<= 512 KB", logGrowth <= 512 * 1024);
     siege.report.row("line 2 s after the flood logged", afterLogged ? "yes" : "no", "yes", afterLogged);
     siege.report.row("lines saying what was not written", std::to_string(gapLines), "1", gapLines == 1);

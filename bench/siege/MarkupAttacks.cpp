@@ -80,8 +80,7 @@ void attackMarkup(Siege &siege)
     const double peak = program.peakMb();
     const std::vector<Program::TapLine> shown = program.tap("boxtext");
     program.terminate();
-    if (!program.guardHit().empty())
-        siege.report.note("the program was " + program.guardHit());
+    guardNote(siege, program);
 
     siege.report.note("remote calls " + sampler.describe());
     siege.report.row("D-Bus HandleEvent p99", sampler.p99Text(), "< 100 ms", sampler.p99Ms() < 100);

@@ -141,8 +141,7 @@ void attackPartialFrames(Siege &siege)
         sleepMs(3000);
         after = program.rssMb();
         program.terminate();
-        if (!program.guardHit().empty())
-            siege.report.note("the program was " + program.guardHit());
+        guardNote(siege, program);
     }
     TallyFigures floor;
     {

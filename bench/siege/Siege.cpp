@@ -323,6 +323,17 @@ std::vector<Program::TapLine> Program::tap(const std::string &kind) const
     return lines;
 }
 
+void guardNote(Siege &siege, const Program &program)
+{
+    if (!program.guardHit().empty())
+        siege.report.note("the program was " + program.guardHit());
+}
+
+std::string exitText(const Program::Exit &exit, int graceMs)
+{
+    return exit.killed ? "> " + std::to_string(graceMs) + " ms (killed)" : fixed(exit.ms) + " ms";
+}
+
 std::string fixed(double value, int decimals)
 {
     char text[64];

@@ -152,6 +152,11 @@ private:
     std::atomic<int> m_guardHit {0}; // 1 memory, 2 disk
 };
 
+// A note when the guard stopped the program.
+void guardNote(Siege &siege, const Program &program);
+// How long terminate() took, or "> <graceMs> ms (killed)".
+std::string exitText(const Program::Exit &exit, int graceMs);
+
 std::string fixed(double value, int decimals = 1);
 std::string msText(std::int64_t ns);
 std::string mbText(double mb);

@@ -16,11 +16,11 @@
 #include "gui/windows/Window1.h"
 #include "support/ChildProcess.h"
 #include "support/PeerNamespace.h"
+#include "support/TestFiles.h"
 #include "support/gui/LogWatch.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QHostAddress>
 #include <QListWidget>
 #include <QSignalSpy>
@@ -38,12 +38,6 @@ const QDateTime kNow(QDate(2026, 5, 2), QTime(14, 7, 30));
 const QString kStallingServer = QStringLiteral("127.0.0.2");
 const QString kFailingServer = QStringLiteral("127.0.0.3");
 const QString kRefusingServer = QStringLiteral("127.0.0.4");
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray peerMessage(qint32 command, const QByteArray &data)
 {
@@ -180,7 +174,7 @@ void TestFaultsInProcess::relayBoxGone()
     // The peer host is up but nothing listens on its port 5000.
     ModernPreferences::Preferences[QStringLiteral("IPAddr")] = m_peer.address();
     m_main->controller()->Enabled = true;
-    const QByteArray before = fileBytes(dailyLogPath());
+    const QByteArray before = readAll(dailyLogPath());
     LogWatch log(m_main->Log, kNow);
 
     QVERIFY(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), QStringLiteral("Rel0")));
@@ -194,7 +188,7 @@ void TestFaultsInProcess::relayBoxGone()
             logged.arg(QStringLiteral("Key 1 On")), QStringLiteral("Rx AppleScript : Key 2 Off"),
             QStringLiteral("CHRW1 command not sent"), QStringLiteral("CHRW2 command not sent"),
             QStringLiteral("Sent Key 2 Off"), logged.arg(QStringLiteral("Key 2 Off"))}));
-    const QByteArray added = fileBytes(dailyLogPath()).mid(before.size());
+    const QByteArray added = readAll(dailyLogPath()).mid(before.size());
     QCOMPARE(added.count("\r\n"), 2);
     QVERIFY2(added.contains("\tKey 1 On on VT 1\r\n") && added.endsWith("\tKey 2 Off on VT 1\r\n"), added.constData());
     QVERIFY(m_main->controller()->RelayUDP->IsConnected());

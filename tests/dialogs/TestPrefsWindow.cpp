@@ -17,6 +17,7 @@
 #include "support/ChildProcess.h"
 #include "support/PeerNamespace.h"
 #include "support/SimulatorOutput.h"
+#include "support/TestFiles.h"
 #include "support/gui/LogWatch.h"
 
 #include <QAction>
@@ -70,15 +71,9 @@ QString storeFile()
     return storeFolder() + QStringLiteral("/Brenvale.prefs");
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QJsonObject storedFile()
 {
-    return QJsonDocument::fromJson(fileBytes(storeFile())).object();
+    return QJsonDocument::fromJson(readAll(storeFile())).object();
 }
 } // namespace
 
@@ -302,7 +297,7 @@ void TestPrefsWindow::fieldsShowTheStore()
     QVariantMap values = defaultStore();
     values.remove(missingKey);
     loadStore(values);
-    const QByteArray fileBefore = fileBytes(storeFile());
+    const QByteArray fileBefore = readAll(storeFile());
     // Whatever the main window shows, the fields come from the store.
     m_main->VTid_disp->setText(QStringLiteral("stale"));
     m_main->currAddress->setText(QStringLiteral("stale"));
@@ -326,7 +321,7 @@ void TestPrefsWindow::fieldsShowTheStore()
         QCOMPARE(store.value(missingKey).toString(), shown);
     }
     QCOMPARE(store.size(), 7);
-    QCOMPARE(fileBytes(storeFile()), fileBefore);
+    QCOMPARE(readAll(storeFile()), fileBefore);
 }
 
 void TestPrefsWindow::preferencesCommandReusesOpenWindow()
@@ -511,7 +506,7 @@ void TestPrefsWindow::updateIpWhileDisabled()
     window->VTid->setText(QStringLiteral("66"));
     window->newAddress->setText(QStringLiteral("127.0.0.42"));
     const QVariantMap storeBefore = ModernPreferences::Preferences->mPreferences;
-    const QByteArray fileBefore = fileBytes(storeFile());
+    const QByteArray fileBefore = readAll(storeFile());
     const QString labelBefore = m_main->currAddress->text();
     m_main->controller()->Enabled = false;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
@@ -526,7 +521,7 @@ void TestPrefsWindow::updateIpWhileDisabled()
     QCOMPARE(window->VTid->text(), QStringLiteral("66"));
     QCOMPARE(window->newAddress->text(), QStringLiteral("127.0.0.42"));
     QCOMPARE(ModernPreferences::Preferences->mPreferences, storeBefore);
-    QCOMPARE(fileBytes(storeFile()), fileBefore);
+    QCOMPARE(readAll(storeFile()), fileBefore);
     QCOMPARE(m_main->currAddress->text(), labelBefore);
     QVERIFY(FileClose()->isVisible());
     expectNoRelayCommandSince(relayMark);

@@ -14,9 +14,9 @@
 #include "support/ChildProcess.h"
 #include "support/PeerNamespace.h"
 #include "support/SimulatorOutput.h"
+#include "support/TestFiles.h"
 #include "support/gui/LogWatch.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,11 +33,6 @@ const QString kVtId = QStringLiteral("4");
 const QString kMotion1 = QStringLiteral("Lower Third");
 const QString kMotion2 = QStringLiteral("Bug \u00e9");
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 class TestRemoteEvents : public QObject
@@ -173,7 +168,7 @@ void TestRemoteEvents::keyEventWhileDisabled()
     m_main->controller()->Enabled = false;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
-    const QByteArray dailyBefore = fileBytes(dailyLogPath());
+    const QByteArray dailyBefore = readAll(dailyLogPath());
     LogWatch log(m_main->Log, kNow);
 
     // Handled all the same: the senders refuse on their own, after the event's row, graphics first.
@@ -181,7 +176,7 @@ void TestRemoteEvents::keyEventWhileDisabled()
     QCOMPARE(log.added(),
         (QStringList {logLine, QStringLiteral("CHRW1 command not sent"), QStringLiteral("CHRW2 command not sent"),
             QStringLiteral("Trigger Disabled!")}));
-    QCOMPARE(fileBytes(dailyLogPath()), dailyBefore);
+    QCOMPARE(readAll(dailyLogPath()), dailyBefore);
     expectNothingSentSince(relayMark, graphicsMark);
 }
 
@@ -205,7 +200,7 @@ void TestRemoteEvents::keyEventWhileEnabled()
     m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay->mark();
     const qsizetype graphicsMark = m_graphics->mark();
-    const QByteArray dailyBefore = fileBytes(dailyLogPath());
+    const QByteArray dailyBefore = readAll(dailyLogPath());
     LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), true);
@@ -215,7 +210,7 @@ void TestRemoteEvents::keyEventWhileEnabled()
     QCOMPARE(log.added(),
         (QStringList {logLine, QStringLiteral("CHRW1 command not sent"), sentRow,
             QStringLiteral("Logged ") + dailyText + QStringLiteral(" to ") + dailyLogPath()}));
-    QCOMPARE(fileBytes(dailyLogPath()), dailyBefore + DailyLogFile(kNow).line(dailyText, kVtId));
+    QCOMPARE(readAll(dailyLogPath()), dailyBefore + DailyLogFile(kNow).line(dailyText, kVtId));
 
     QTRY_COMPARE_WITH_TIMEOUT(relayCommands(m_relay->linesSince(relayMark)).size(), 1, 5000);
     const auto command = relayCommands(m_relay->linesSince(relayMark)).first();
@@ -280,12 +275,12 @@ void TestRemoteEvents::malformedIdLoggedAndDeclined()
     m_main->controller()->Enabled = true;
     const qsizetype relayMark = m_relay ? m_relay->mark() : 0;
     const qsizetype graphicsMark = m_graphics ? m_graphics->mark() : 0;
-    const QByteArray dailyBefore = fileBytes(dailyLogPath());
+    const QByteArray dailyBefore = readAll(dailyLogPath());
     LogWatch log(m_main->Log, kNow);
 
     QCOMPARE(m_app->Event_HandleAppleEvent(QStringLiteral("Bvrq"), eventID), false);
     QCOMPARE(log.added(), QStringList {QStringLiteral("Error Malformed Applescript!")});
-    QCOMPARE(fileBytes(dailyLogPath()), dailyBefore);
+    QCOMPARE(readAll(dailyLogPath()), dailyBefore);
     expectNothingSentSince(relayMark, graphicsMark);
 }
 

@@ -8,6 +8,7 @@
 #include "core/groupmsg/EasyUDPSocket.h"
 #include "support/ChildProcess.h"
 #include "support/Command.h"
+#include "support/ControlBus.h"
 #include "support/E2eProgram.h"
 #include "support/HostNamespaces.h"
 #include "support/TestFiles.h"
@@ -184,6 +185,8 @@ private:
         const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     ChildProcess *startSimulator(
         const QString &name, const QString &host, const QString &tool, const QStringList &arguments = {});
+    // The peer probe in the simulator host, in the group the program joins.
+    ChildProcess *startPeerProbe();
     E2eProgram *prepareProgram(const QVariantMap &preferences);
     QVariantMap basePreferences(bool tallyEnable) const;
     // Starts the program in the program host and waits for its opening line.
@@ -269,6 +272,13 @@ ChildProcess *TestFaults::startSimulator(
     return process;
 }
 
+ChildProcess *TestFaults::startPeerProbe()
+{
+    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
+    return startSimulator(QStringLiteral("peer probe"), simulatorHost, QStringLiteral("brenvale-peer-probe"),
+        {QStringLiteral("--group"), group});
+}
+
 QVariantMap TestFaults::basePreferences(bool tallyEnable) const
 {
     return {
@@ -334,19 +344,7 @@ qint64 TestFaults::programPid() const
 
 bool TestFaults::waitForBus(const ChildProcess &brenvale)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    const bool published = QTest::qWaitFor(
-        [&] {
-            QProcess probe;
-            probe.setProcessEnvironment(env);
-            probe.start(QStringLiteral("gdbus"),
-                {QStringLiteral("introspect"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                    QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-                    QStringLiteral("/Control")});
-            return probe.waitForFinished(5000) && probe.exitCode() == 0;
-        },
-        WaitMs);
+    const bool published = ControlBus::waitForService(m_busAddress, WaitMs);
     if (!published)
         qWarning("the remote control never appeared on the bus\n%s", qPrintable(brenvale.tail()));
     return published;
@@ -354,22 +352,7 @@ bool TestFaults::waitForBus(const ChildProcess &brenvale)
 
 QString TestFaults::press(const QString &eventID)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    QProcess gdbus;
-    gdbus.setProcessEnvironment(env);
-    gdbus.setProcessChannelMode(QProcess::MergedChannels);
-    gdbus.start(QStringLiteral("gdbus"),
-        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--timeout"), QStringLiteral("10"),
-            QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-            QStringLiteral("/Control"), QStringLiteral("--method"), QStringLiteral("org.brenvale.Control.HandleEvent"),
-            QStringLiteral("Bvrq"), eventID});
-    if (!gdbus.waitForFinished(15000)) {
-        gdbus.kill();
-        gdbus.waitForFinished(3000);
-        return QStringLiteral("<gdbus did not finish>");
-    }
-    return QString::fromUtf8(gdbus.readAll()).trimmed();
+    return ControlBus::callHandleEvent(m_busAddress, QStringLiteral("Bvrq"), eventID);
 }
 
 void TestFaults::sendTally(const QStringList &arguments)
@@ -489,9 +472,7 @@ void TestFaults::relayBoxGone()
 
 void TestFaults::garbageOnAllPorts()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -559,9 +540,7 @@ void TestFaults::garbageOnAllPorts()
 
 void TestFaults::logFolderReadOnly()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -601,9 +580,7 @@ void TestFaults::logFolderReadOnly()
 
 void TestFaults::logFolderFull()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     QVERIFY(probe);
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(program);
@@ -838,9 +815,7 @@ void TestFaults::signalBursts()
 
 void TestFaults::secondInstance()
 {
-    const QString group = EasyUDPSocket::HashGroupNameToIP(QStringLiteral("Brenvale"));
-    ChildProcess *probe = startSimulator(QStringLiteral("peer probe"), simulatorHost,
-        QStringLiteral("brenvale-peer-probe"), {QStringLiteral("--group"), group});
+    ChildProcess *probe = startPeerProbe();
     E2eProgram *program = prepareProgram(basePreferences(true));
     QVERIFY(probe && program);
     QVERIFY(startProgram(*program));

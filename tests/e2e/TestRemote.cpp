@@ -5,6 +5,7 @@
 // and the two graphics servers in others.
 #include "support/ChildProcess.h"
 #include "support/Command.h"
+#include "support/ControlBus.h"
 #include "support/E2eProgram.h"
 #include "support/HostNamespaces.h"
 
@@ -53,8 +54,10 @@ private:
     // Starts the program for the wanted state unless it already runs in it.
     bool ensureProgram(Trigger trigger);
     void stopProgram();
-    // `gdbus call` of HandleEvent; gives gdbus's answer, e.g. "(true,)".
-    QString callHandleEvent(const QString &eventClass, const QString &eventID);
+    QString callHandleEvent(const QString &eventClass, const QString &eventID) const
+    {
+        return ControlBus::callHandleEvent(m_busAddress, eventClass, eventID);
+    }
     std::unique_ptr<ChildProcess> startIn(const QString &name, const QString &host, const QString &program,
         const QStringList &arguments, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
     std::unique_ptr<ChildProcess> startSimulator(const QString &name, const QString &host, const QString &tool);
@@ -184,19 +187,7 @@ bool TestRemote::ensureProgram(Trigger trigger)
         qWarning("%s", qPrintable(m_brenvale->tail()));
         return false;
     }
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    const bool published = QTest::qWaitFor(
-        [&] {
-            QProcess probe;
-            probe.setProcessEnvironment(env);
-            probe.start(QStringLiteral("gdbus"),
-                {QStringLiteral("introspect"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                    QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-                    QStringLiteral("/Control")});
-            return probe.waitForFinished(5000) && probe.exitCode() == 0;
-        },
-        WaitMs);
+    const bool published = ControlBus::waitForService(m_busAddress, WaitMs);
     if (!published) {
         qWarning("the remote control never appeared on the bus\n%s", qPrintable(m_brenvale->tail()));
         return false;
@@ -218,26 +209,6 @@ bool TestRemote::ensureProgram(Trigger trigger)
         }
     }
     return true;
-}
-
-QString TestRemote::callHandleEvent(const QString &eventClass, const QString &eventID)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress);
-    QProcess gdbus;
-    gdbus.setProcessEnvironment(env);
-    gdbus.setProcessChannelMode(QProcess::MergedChannels);
-    gdbus.start(QStringLiteral("gdbus"),
-        {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--timeout"), QStringLiteral("10"),
-            QStringLiteral("--dest"), QStringLiteral("org.brenvale.Control"), QStringLiteral("--object-path"),
-            QStringLiteral("/Control"), QStringLiteral("--method"), QStringLiteral("org.brenvale.Control.HandleEvent"),
-            eventClass, eventID});
-    if (!gdbus.waitForFinished(15000)) {
-        gdbus.kill();
-        gdbus.waitForFinished(3000);
-        return QStringLiteral("<gdbus did not finish>");
-    }
-    return QString::fromUtf8(gdbus.readAll()).trimmed();
 }
 
 void TestRemote::answersWhileDisabled_data()
