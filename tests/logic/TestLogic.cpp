@@ -586,11 +586,6 @@ private Q_SLOTS:
         // C1 controls (a TSL display byte 0x9B among them) and the Unicode line separators too.
         QVERIFY(file.line(QStringLiteral("a\u0085b\u009B2J\u2028c\u2029"), QStringLiteral("1"))
                     .endsWith("\ta\\x85b\\x9b2J\\u2028c\\u2029 on VT 1\r\n"));
-        // And the format characters, which a viewer would act on unseen: U+202E shows the rest of
-        // the line reversed. The on-screen row escapes alike.
-        QVERIFY(
-            file.line(s("1 Key 1 Off\u202eNO gnitset"), s("1")).endsWith("\t1 Key 1 Off\\u202eNO gnitset on VT 1\r\n"));
-        QCOMPARE(DailyLogFile::screenRow(when, s("a\u202eb\n\u2066")), longTime + s(" : a\\u202eb\\n\\u2066"));
     }
 
     void weekdays()
