@@ -4,6 +4,7 @@
 // Its text also serves as a typed new address, and its first bytes as a command code.
 #include "FuzzCheck.h"
 #include "NumberTextCheck.h"
+#include "core/platform/OutsideText.h"
 #include "core/trigger/NumberText.h"
 #include "core/trigger/RelayCommand.h"
 
@@ -47,15 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const RelayCommand::Reply reply = RelayCommand::reply(datagram);
     const QString whole = QString::fromUtf8(datagram);
-    if (datagram.size() <= RelayCommand::ReplyTextLimit) {
-        FUZZ_CHECK(reply.text == whole, detail);
+    const auto loggedSize = [](const QString &text) { return OutsideText::escaped(text).toUtf8().size(); };
+    const qsizetype cut = reply.text.lastIndexOf(QStringLiteral(" [cut "));
+    if (reply.text == whole) {
+        FUZZ_CHECK(loggedSize(whole) <= RelayCommand::ReplyTextLimit, detail);
     } else {
-        // A long reply keeps a bounded start of whole characters and says how much it left out.
-        const qsizetype cut = reply.text.lastIndexOf(QStringLiteral(" [cut "));
+        // A long reply keeps a bounded start of whole characters, as the logs write it, and says
+        // how much it left out. A character escapes to at most 10 bytes; a sequence cut short at
+        // the end may be read as fewer U+FFFD than it has bytes.
         FUZZ_CHECK(cut >= 0 && reply.text.endsWith(QStringLiteral(" bytes]")), detail);
         const qsizetype keptBytes = datagram.size() - reply.text.sliced(cut + 6).chopped(7).toLongLong();
-        FUZZ_CHECK(keptBytes <= RelayCommand::ReplyTextLimit && keptBytes > RelayCommand::ReplyTextLimit - 4, detail);
-        FUZZ_CHECK(reply.text.first(cut) == QString::fromUtf8(datagram.first(keptBytes)), detail);
+        FUZZ_CHECK(keptBytes >= 0 && keptBytes < datagram.size(), detail);
+        const QString kept = reply.text.first(cut);
+        FUZZ_CHECK(kept == QString::fromUtf8(datagram.first(keptBytes)), detail);
+        FUZZ_CHECK(loggedSize(kept) <= RelayCommand::ReplyTextLimit, detail);
+        FUZZ_CHECK(loggedSize(kept) > RelayCommand::ReplyTextLimit - 16, detail);
     }
     const double value = checkedTextToNumber(whole);
     FUZZ_CHECK(reply.value == value, detail);

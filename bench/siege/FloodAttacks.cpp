@@ -240,10 +240,7 @@ void attackRelayReplies(Siege &siege)
     flood.stop();
     sleepMs(1000);
     const long long written = program.dailyLogBytes() - bytesBefore;
-    std::size_t longest = 0;
-    const std::string log = program.dailyLog();
-    for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
-        longest = std::max(longest, end - at);
+    const std::size_t longest = longestLine(program.dailyLog());
     const double peak = program.peakMb();
     program.terminate();
 

@@ -7,7 +7,6 @@
 #include "Sockets.h"
 #include "Traffic.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -19,19 +18,6 @@ std::string nestedTables(int depth)
     for (int i = 0; i < depth; ++i)
         text += "<table><tr><td>";
     return text;
-}
-
-// As the tap reports a box's text: "<bytes> <FNV-1a hash in hexadecimal>".
-std::string lengthAndHash(const std::string &bytes)
-{
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const unsigned char byte : bytes) {
-        hash ^= byte;
-        hash *= 1099511628211ULL;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(hash));
-    return std::to_string(bytes.size()) + " " + hex;
 }
 
 // Whether the process still runs: it exists and is no zombie.
@@ -86,14 +72,17 @@ void attackMarkup(Siege &siege)
     siege.report.row("D-Bus HandleEvent p99", sampler.p99Text(), "< 100 ms", sampler.p99Ms() < 100);
     siege.report.row("peak RSS", mbText(peak), "< 100 MB", peak < 100);
     siege.report.row("program still running", running ? "yes" : "no", "yes", running);
+    // A message past 1,000 characters shows its start and how much was left out.
     for (std::size_t i = 0; i < messages.size(); ++i) {
-        const std::string expected = "plain " + lengthAndHash(messages[i].second);
+        const std::string &sent = messages[i].second;
+        const std::string expected = "plain " + Traffic::lengthAndHash(Traffic::peerBoxText(sent));
         const std::string measured = i < shown.size() ? shown[i].text : "no box";
         const bool same = measured == expected;
+        const std::string target = sent.size() > 1000 ? "plain, first 1,000 chars + cut note" : "plain text, as sent";
         siege.report.row("box of " + messages[i].first,
-            same                       ? "plain text, as sent"
+            same                       ? target
                 : measured == "no box" ? measured
                                        : "other text or format: " + measured,
-            "plain text, as sent", same);
+            target, same);
     }
 }

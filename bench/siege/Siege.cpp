@@ -56,7 +56,7 @@ SiegeOptions SiegeOptions::parse(int argc, char *argv[])
             std::stringstream list(argv[++i]);
             for (std::string item; std::getline(list, item, ',');) {
                 const int number = std::atoi(item.c_str());
-                if (number < 1 || number > 22)
+                if (number < 1 || number > 99)
                     usage();
                 options.only.insert(number);
             }
@@ -362,6 +362,14 @@ std::size_t countOf(const std::string &text, const std::string &needle)
     for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
         ++count;
     return count;
+}
+
+std::size_t longestLine(const std::string &log)
+{
+    std::size_t longest = 0;
+    for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
+        longest = std::max(longest, end - at);
+    return longest;
 }
 
 std::string readFile(const std::string &path)

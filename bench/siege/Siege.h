@@ -162,6 +162,8 @@ std::string msText(std::int64_t ns);
 std::string mbText(double mb);
 void sleepMs(int ms);
 std::size_t countOf(const std::string &text, const std::string &needle);
+// The longest line of a daily log, CR LF not counted.
+std::size_t longestLine(const std::string &log);
 std::string readFile(const std::string &path); // empty unless a regular file
 void writeFile(const std::string &path, const std::string &bytes);
 
@@ -187,3 +189,5 @@ void attackChunkExtension(Siege &siege); // 19
 void attackPlayoutPileUp(Siege &siege); // 18
 void attackInheritance(Siege &siege); // 20
 void attackSignalBursts(Siege &siege); // 21
+void attackFormatCharacters(Siege &siege); // 26
+void attackLongPeerMessage(Siege &siege); // 27

@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <netinet/ip.h>
 #include <netinet/udp.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Traffic {
 int udpFrom(const std::string &localAddress)
@@ -62,7 +64,10 @@ std::string peerMessage(std::int32_t command, const std::string &data)
     return message + data;
 }
 
-std::size_t lineBreakerCount(const std::string &bytes)
+namespace {
+// How many code points of `bytes`, read as UTF-8, `counted` takes (a byte that is no part of a
+// valid sequence is read as the Latin-1 character of its value).
+template<typename Counted> std::size_t codePointCount(const std::string &bytes, Counted counted)
 {
     std::size_t count = 0;
     const auto byte = [&bytes](std::size_t i) { return i < bytes.size() ? std::uint8_t(bytes[i]) : 0; };
@@ -78,14 +83,58 @@ std::size_t lineBreakerCount(const std::string &bytes)
             code = (b & 0x0Fu) << 12 | (byte(i + 1) & 0x3Fu) << 6 | (byte(i + 2) & 0x3Fu);
             length = 3;
         } else if (b >= 0xF0 && b <= 0xF4 && continuation(i + 1) && continuation(i + 2) && continuation(i + 3)) {
-            code = 0x10000;
+            code = (b & 0x07u) << 18 | (byte(i + 1) & 0x3Fu) << 12 | (byte(i + 2) & 0x3Fu) << 6 | (byte(i + 3) & 0x3Fu);
             length = 4;
         }
-        if ((code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029)
+        if (counted(code))
             ++count;
         i += length;
     }
     return count;
+}
+
+// Unicode 15's general category Cf.
+bool isFormatCharacter(std::uint32_t code)
+{
+    static constexpr std::pair<std::uint32_t, std::uint32_t> ranges[]
+        = {{0x00AD, 0x00AD}, {0x0600, 0x0605}, {0x061C, 0x061C}, {0x06DD, 0x06DD}, {0x070F, 0x070F}, {0x0890, 0x0891},
+            {0x08E2, 0x08E2}, {0x180E, 0x180E}, {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2064}, {0x2066, 0x206F},
+            {0xFEFF, 0xFEFF}, {0xFFF9, 0xFFFB}, {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F},
+            {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001}, {0xE0020, 0xE007F}};
+    return std::any_of(std::begin(ranges), std::end(ranges),
+        [code](const auto &range) { return code >= range.first && code <= range.second; });
+}
+} // namespace
+
+std::size_t lineBreakerCount(const std::string &bytes)
+{
+    return codePointCount(
+        bytes, [](std::uint32_t code) { return (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029; });
+}
+
+std::size_t formatCharacterCount(const std::string &bytes)
+{
+    return codePointCount(bytes, isFormatCharacter);
+}
+
+std::string lengthAndHash(const std::string &bytes)
+{
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const unsigned char byte : bytes) {
+        hash ^= byte;
+        hash *= 1099511628211ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%llx", static_cast<unsigned long long>(hash));
+    return std::to_string(bytes.size()) + " " + hex;
+}
+
+std::string peerBoxText(const std::string &asciiData)
+{
+    constexpr std::size_t shown = 1000;
+    if (asciiData.size() <= shown)
+        return asciiData;
+    return asciiData.substr(0, shown) + " [cut " + std::to_string(asciiData.size() - shown) + " bytes]";
 }
 } // namespace Traffic
 

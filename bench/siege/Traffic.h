@@ -23,6 +23,14 @@ std::string peerMessage(std::int32_t command, const std::string &data);
 // How many code points of U+0080-U+009F, U+2028 and U+2029 `bytes` holds, read as UTF-8 (a byte
 // that is no part of a valid sequence counts as the Latin-1 character of its value).
 std::size_t lineBreakerCount(const std::string &bytes);
+// How many format characters (Unicode category Cf: direction marks, overrides and isolates,
+// zero-width characters, the soft hyphen, the byte-order mark...) `bytes` holds, read alike.
+std::size_t formatCharacterCount(const std::string &bytes);
+// As the tap reports a box's text: "<bytes> <FNV-1a hash in hexadecimal>".
+std::string lengthAndHash(const std::string &bytes);
+// What a box shows of a peer message whose data is ASCII: at most its first 1,000 characters,
+// then " [cut N bytes]".
+std::string peerBoxText(const std::string &asciiData);
 } // namespace Traffic
 
 // Sends datagrams to one destination at a steady rate from a thread of its own, cycling through

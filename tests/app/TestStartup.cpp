@@ -673,6 +673,10 @@ void TestStartup::dailyLogLine_data()
         << QStringLiteral("a\tb\x07") << QVariant(QStringLiteral("1")) << QByteArray("a\\tb\\x07 on VT 1");
     QTest::newRow("line feed in VTid") << QStringLiteral("Mark") << QVariant(QStringLiteral("1\n"))
                                        << QByteArray("Mark on VT 1\\n");
+    // Nor is it shown reversed: format characters escape too.
+    QTest::newRow("direction override in message")
+        << QStringLiteral("1 Key 1 Off\u202ENO gnitset") << QVariant(QStringLiteral("1"))
+        << QByteArray("1 Key 1 Off\\u202eNO gnitset on VT 1");
 }
 
 void TestStartup::dailyLogLine()
@@ -698,8 +702,10 @@ void TestStartup::dailyLogLine()
     QCOMPARE(readAll(path), expected);
     QCOMPARE(dailyLogFiles(folder).size(), 1);
     QCOMPARE(window->Log->count(), 1);
+    // The row shows the message as the file has it.
+    const QString shown = QString::fromUtf8(lastField.first(lastField.lastIndexOf(" on VT ")));
     QCOMPARE(window->Log->item(0)->text(),
-        longTime(m_now) + QStringLiteral(" : Logged ") + msg + QStringLiteral(" to ") + path);
+        longTime(m_now) + QStringLiteral(" : Logged ") + shown + QStringLiteral(" to ") + path);
 }
 
 void TestStartup::dailyLogAcrossMidnight()

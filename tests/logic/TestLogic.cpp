@@ -330,6 +330,18 @@ private Q_SLOTS:
         // A two-byte letter across the limit is left out whole.
         QTest::newRow("letter across the limit")
             << QByteArray(255, 'a') + "\xc3\xa9" << QString(255, QLatin1Char('a')) + s(" [cut 2 bytes]") << 0.0;
+        // The limit holds for the text as the logs write it: escaped first, then cut, never
+        // within an escape.
+        QTest::newRow("control bytes escape four to one")
+            << "1 " + QByteArray(255, '\x01') << s("1 ") + QString(63, QChar(1)) + s(" [cut 192 bytes]") << 1.0;
+        QTest::newRow("tabs escape two to one")
+            << "1" + QByteArray(300, '\t') << s("1") + QString(127, QLatin1Char('\t')) + s(" [cut 173 bytes]") << 1.0;
+        QTest::newRow("direction overrides escape to six")
+            << "3" + QString(100, QChar(0x202E)).toUtf8() << s("3") + QString(42, QChar(0x202E)) + s(" [cut 174 bytes]")
+            << 3.0;
+        QTest::newRow("bytes read as U+FFFD")
+            << "1" + QByteArray(100, '\xff') << s("1") + QString(85, QChar(0xFFFD)) + s(" [cut 15 bytes]") << 1.0;
+        QTest::newRow("fits once escaped") << "3" + QByteArray(63, '\x01') << s("3") + QString(63, QChar(1)) << 3.0;
     }
     void relayReplyIsCapped()
     {
@@ -339,6 +351,9 @@ private Q_SLOTS:
         QTEST(reply.value, "value");
         QCOMPARE(reply.row, s("Rx message: ") + reply.text + QLatin1Char(' ') + ::numberToText(reply.value));
         QCOMPARE(reply.dailyLogDue, reply.value == 1.0 || reply.value == 3.0);
+        // With its date, time, weekday and VT ID the reply's daily-log line stays short.
+        const QByteArray line = DailyLogFile(QDateTime(QDate(2024, 3, 6), QTime(23, 59, 59))).line(reply.text, s("12"));
+        QVERIFY2(line.size() <= 400, line.constData());
     }
 
     void tallyPlayLimit()

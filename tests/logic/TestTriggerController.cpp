@@ -54,6 +54,8 @@ private Q_SLOTS:
     void initTestCase();
     void tallyPathTellsTheViewOnlyWhatChanged();
     void peerRulesUseTheHandedInHostView();
+    void peerMessageTextIsCut_data();
+    void peerMessageTextIsCut();
     void relayReplyFloodLeavesAGapLine();
     void tallyPlayLimitIgnoresWallClockSteps();
     void tallyStartsWaitWhileFourRunsAreAlive();
@@ -166,6 +168,28 @@ void TestTriggerController::peerRulesUseTheHandedInHostView()
     QVERIFY(!m_trigger->Enabled);
     QVERIFY(
         rowsSince(mark).contains(DailyLogFile::screenRow(kNow, QStringLiteral("Disabled by Remote Trigger 10.0.0.1"))));
+}
+
+void TestTriggerController::peerMessageTextIsCut_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("text");
+    const QString thousand(TriggerController::PeerBoxTextLimit, QLatin1Char('x'));
+    QTest::newRow("short") << QByteArray("hello") << QStringLiteral("hello");
+    QTest::newRow("at the limit") << thousand.toLatin1() << thousand;
+    QTest::newRow("60,000 bytes") << QByteArray(60000, 'x') << thousand + QStringLiteral(" [cut 59000 bytes]");
+    // Characters are counted, and the note counts bytes.
+    const QString letters(TriggerController::PeerBoxTextLimit, QChar(0xE9));
+    QTest::newRow("two-byte letters") << (letters + QChar(0xE9)).toUtf8() << letters + QStringLiteral(" [cut 2 bytes]");
+}
+
+void TestTriggerController::peerMessageTextIsCut()
+{
+    QFETCH(QByteArray, data);
+    QSignalSpy boxes(m_trigger.get(), &TriggerController::peerMessage);
+    Q_EMIT m_trigger->ChatSocket->ReceivedMessage(QStringLiteral("10.0.0.1"), 5, data);
+    QCOMPARE(boxes.size(), 1);
+    QTEST(boxes.at(0).at(1).toString(), "text");
 }
 
 void TestTriggerController::relayReplyFloodLeavesAGapLine()

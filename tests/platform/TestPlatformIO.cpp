@@ -4,6 +4,7 @@
 // error nobody reads, and a UDP socket with a long backlog (on loopback, inside the test
 // namespace).
 #include "core/platform/DebugLog.h"
+#include "core/platform/OutsideText.h"
 #include "core/platform/SystemLogSink.h"
 #include "core/platform/UDPSocket.h"
 
@@ -42,15 +43,40 @@ void TestPlatformIO::escapes_data()
     QTest::newRow("C1, NEL and CSI") << QStringLiteral("\u0080\u0085\u009B2J\u009F")
                                      << QStringLiteral("\\x80\\x85\\x9b2J\\x9f");
     QTest::newRow("separators") << QStringLiteral("\u2028\u2029") << QStringLiteral("\\u2028\\u2029");
-    // Printable neighbours stay as they are.
-    QTest::newRow("printable") << QStringLiteral("~\u00A0\u00E9\u2027\u202A")
-                               << QStringLiteral("~\u00A0\u00E9\u2027\u202A");
+    // Format characters: a right-to-left override shows the rest of a line reversed.
+    QTest::newRow("direction override") << QStringLiteral("1 Key 1 Off\u202ENO gnitset")
+                                        << QStringLiteral("1 Key 1 Off\\u202eNO gnitset");
+    QTest::newRow("other format characters")
+        << QStringLiteral("\u2066\u2067\u2068\u2069\u200E\u200F\u061C\uFEFF\u00AD\u202A\u200B")
+        << QStringLiteral("\\u2066\\u2067\\u2068\\u2069\\u200e\\u200f\\u061c\\ufeff\\u00ad\\u202a\\u200b");
+    QTest::newRow("format character above U+FFFF") << QStringLiteral("a\U000E0001b") << QStringLiteral("a\\U000e0001b");
+    // Printable neighbours and ordinary letters of any script, emoji included, stay as they are.
+    QTest::newRow("printable") << QStringLiteral("~\u00A0\u00E9\u2027\u2030 \u0627\u05D0\u4E2D\u0915\U0001F600")
+                               << QStringLiteral("~\u00A0\u00E9\u2027\u2030 \u0627\u05D0\u4E2D\u0915\U0001F600");
 }
 
 void TestPlatformIO::escapes()
 {
     QFETCH(QString, text);
-    QTEST(escapeControlCharacters(text), "escaped");
+    QFETCH(QString, escaped);
+    QCOMPARE(OutsideText::escaped(text), escaped);
+
+    // The system log's standard-error copy writes the same.
+    int ends[2];
+    QCOMPARE(::pipe2(ends, O_CLOEXEC | O_NONBLOCK), 0);
+    const int savedStderr = ::dup(STDERR_FILENO);
+    QCOMPARE(::dup2(ends[1], STDERR_FILENO), STDERR_FILENO);
+    ::close(ends[1]);
+    DebugLog(text);
+    QEventLoop loop;
+    QTimer::singleShot(10, &loop, &QEventLoop::quit);
+    loop.exec();
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    char buffer[4096];
+    const ssize_t n = ::read(ends[0], buffer, sizeof buffer);
+    ::close(ends[0]);
+    QCOMPARE(QByteArray(buffer, qMax<ssize_t>(n, 0)), escaped.toUtf8() + '\n');
 }
 
 void TestPlatformIO::stalledStandardErrorDropsAndCounts()

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "core/platform/DebugLog.h"
+#include "core/platform/OutsideText.h"
 #include "core/platform/RegularFile.h"
 
 #include <QDir>
@@ -55,8 +55,7 @@ QByteArray DailyLogFile::line(const QString &msg, const QString &vtId) const
 {
     const QChar tab(QLatin1Char('\t'));
     const QString text = tab + m_date + tab + m_longTime + tab + m_weekday + tab + QStringLiteral("**********") + tab
-        + escapeControlCharacters(msg) + QStringLiteral(" on VT ") + escapeControlCharacters(vtId)
-        + QStringLiteral("\r\n");
+        + OutsideText::escaped(msg) + QStringLiteral(" on VT ") + OutsideText::escaped(vtId) + QStringLiteral("\r\n");
     return text.toUtf8();
 }
 
@@ -110,5 +109,5 @@ QString DailyLogFile::longTimeText(const QDateTime &when)
 
 QString DailyLogFile::screenRow(const QDateTime &when, const QString &msg)
 {
-    return longTimeText(when) + QStringLiteral(" : ") + msg;
+    return longTimeText(when) + QStringLiteral(" : ") + OutsideText::escaped(msg);
 }

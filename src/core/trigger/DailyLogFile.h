@@ -29,7 +29,7 @@ public:
     QString path(const QString &folder) const;
 
     // TAB date TAB time TAB weekday TAB ********** TAB msg " on VT " vtId CR LF, as UTF-8.
-    // Control characters in msg and vtId are written escaped so that one event stays one line.
+    // msg and vtId are written escaped (OutsideText::escaped) so that one event stays one line.
     QByteArray line(const QString &msg, const QString &vtId) const;
 
     // Appends the line to the day's file, creating the file but never the folder. Succeeds
@@ -42,7 +42,7 @@ public:
 
     // The system's long time format applied to when.
     static QString longTimeText(const QDateTime &when);
-    // The on-screen log's row: long time + " : " + msg.
+    // The on-screen log's row: long time + " : " + msg, msg escaped as in the daily log.
     static QString screenRow(const QDateTime &when, const QString &msg);
 
 private:

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/trigger/RelayCommand.h"
 
+#include "core/platform/OutsideText.h"
 #include "core/trigger/NumberText.h"
 
 QByteArray RelayCommand::datagram(int code, const QString &newAddress)
@@ -49,17 +50,10 @@ QString RelayCommand::dailyLogText(int code)
 RelayCommand::Reply RelayCommand::reply(const QByteArray &data)
 {
     Reply r;
-    r.text = QString::fromUtf8(data);
+    r.text = OutsideText::cut(data, ReplyTextLimit, OutsideText::Measure::EscapedBytes);
     // The value is read from everything that came, as for a short reply: the cut only bounds
     // what is written, it does not change which replies reach the daily log.
-    r.value = textToNumber(r.text);
-    if (data.size() > ReplyTextLimit) {
-        qsizetype cut = ReplyTextLimit;
-        // Step back over UTF-8 continuation bytes so that no character is split.
-        while (cut > ReplyTextLimit - 3 && (static_cast<unsigned char>(data.at(cut)) & 0xC0) == 0x80)
-            --cut;
-        r.text = QString::fromUtf8(data.first(cut)) + QStringLiteral(" [cut %1 bytes]").arg(data.size() - cut);
-    }
+    r.value = textToNumber(QString::fromUtf8(data));
     r.row = QStringLiteral("Rx message: ") + r.text + QLatin1Char(' ') + numberToText(r.value);
     r.dailyLogDue = r.value == 1.0 || r.value == 2.0 || r.value == 3.0;
     return r;

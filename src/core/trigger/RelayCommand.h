@@ -25,15 +25,17 @@ public:
     // Daily-log text after sending; empty for codes that write no daily-log line (99 included).
     static QString dailyLogText(int code);
 
-    // A reply is shown and logged with at most this many of its bytes, so that one datagram
-    // (any host may send one, up to 64 KB) gives one short row and one short daily-log line.
+    // A reply is shown and logged with at most this many bytes of its escaped text, so that one
+    // datagram (any host may send one, up to 64 KB, of control bytes that escape four to one)
+    // gives one short row and a daily-log line of at most 400 bytes.
     static constexpr qsizetype ReplyTextLimit = 256;
 
     // One reply of the relay box.
     struct Reply
     {
-        // The datagram's bytes as UTF-8 text; past ReplyTextLimit bytes it is cut before a
-        // whole character and " [cut N bytes]" tells how many bytes were left out.
+        // The datagram's bytes as UTF-8 text; where its escaped form (as the logs write it)
+        // passes ReplyTextLimit bytes it is cut before a whole character and " [cut N bytes]"
+        // tells how many bytes of the datagram were left out.
         QString text;
         double value; // the number at the start of the whole datagram, 0 when there is none
         QString row; // "Rx message: " + text + " " + value as text

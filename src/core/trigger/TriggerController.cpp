@@ -5,6 +5,7 @@
 #include "core/groupmsg/AutoDiscovery.h"
 #include "core/platform/DebugLog.h"
 #include "core/platform/ErrorReport.h"
+#include "core/platform/OutsideText.h"
 #include "core/platform/ScriptRunner.h"
 #include "core/platform/UDPSocket.h"
 #include "core/prefs/ModernPreferences.h"
@@ -319,7 +320,7 @@ void TriggerController::ChatSocket_ReceivedMessage(const QString &from, qint32 c
         return;
     }
     if (command != 21) {
-        Q_EMIT peerMessage(from, QString::fromUtf8(data));
+        Q_EMIT peerMessage(from, OutsideText::cut(data, PeerBoxTextLimit, OutsideText::Measure::Characters));
         return;
     }
     if (QString::fromUtf8(data).compare(QLatin1String("Enabled"), Qt::CaseInsensitive) == 0 && Enabled) {

@@ -58,6 +58,10 @@ public:
     AutoDiscovery *ChatSocket = nullptr;
     UDPSocket *TSLrx = nullptr;
 
+    // Any host may send a peer message of up to 64 KB, and laying out a box of that much text
+    // holds the event loop for half a second; the operator reads no more than this anyway.
+    static constexpr qsizetype PeerBoxTextLimit = 1000;
+
     // Whether the peer socket's receive pass runs: a box opened now has to wait for the loop.
     bool isReceivingPeerMessages() const;
 
@@ -105,7 +109,8 @@ Q_SIGNALS:
     // A stored tally box that is to be shown ticked.
     void tallyStartShown(bool on);
     void tallyEnableShown(bool on);
-    // A peer sent a message for the operator to read.
+    // A peer sent a message for the operator to read: its data as text, cut past
+    // PeerBoxTextLimit characters.
     void peerMessage(const QString &from, const QString &text);
     // The relay box was sent its new address.
     void relayAddressSent();
