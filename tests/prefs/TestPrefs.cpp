@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -67,6 +68,8 @@ private Q_SLOTS:
     void unreadableLocationThrows_data();
     void unreadableLocationThrows();
     void fifoAtThePathIsRefusedAtOnce();
+    void unreadOrNonRegularFileIsNeverSavedOver_data();
+    void unreadOrNonRegularFileIsNeverSavedOver();
     void foreignMembersAndTypesSurviveSave();
     void savedFileFormat();
     void failedSaveReportsFalse_data();
@@ -81,6 +84,10 @@ private:
     QString prefsFile() const { return storeFolder() + QStringLiteral("/Brenvale.prefs"); }
     QString rejectedFile() const { return prefsFile() + QStringLiteral(".rejected"); }
     Prefs &store() { return *ModernPreferences::Preferences.get(); }
+    // Puts `kind` at the preferences file's place; empty, or why it cannot be done here.
+    QString plant(const QString &kind);
+    // What stands at the preferences file's place, in plant()'s words.
+    QString standing() const;
 
     std::unique_ptr<QTemporaryDir> m_home;
 };
@@ -96,6 +103,8 @@ void TestPrefs::init()
 
 void TestPrefs::cleanup()
 {
+    // Back to the user the test runs as, should a test have failed while reading as another.
+    [[maybe_unused]] const int asBefore = ::seteuid(::getuid());
     ModernPreferences::Preferences.reset(nullptr);
     m_home.reset();
 }
@@ -294,6 +303,113 @@ void TestPrefs::fifoAtThePathIsRefusedAtOnce()
     ::alarm(30);
     QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
     ::alarm(0);
+}
+
+QString TestPrefs::plant(const QString &kind)
+{
+    const QByteArray path = QFile::encodeName(prefsFile());
+    if (kind == QLatin1String("FIFO"))
+        return ::mkfifo(path.constData(), 0600) == 0 ? QString() : QStringLiteral("mkfifo failed");
+    if (kind == QLatin1String("folder"))
+        return QDir().mkpath(prefsFile()) ? QString() : QStringLiteral("mkpath failed");
+    if (kind == QLatin1String("link to a file")) {
+        const QString target = m_home->path() + QStringLiteral("/real.prefs");
+        return writeAll(target, R"({"VTid":"4"})") && QFile::link(target, prefsFile()) ? QString()
+                                                                                       : QStringLiteral("link failed");
+    }
+    if (kind == QLatin1String("link to a device")) {
+        // Root could rename over a device node of the machine's own were the save to go wrong:
+        // root gets a node of the test's own, others the machine's null device.
+        QString device = QStringLiteral("/dev/null");
+        if (::geteuid() == 0) {
+            device = m_home->path() + QStringLiteral("/null-device");
+            if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+                return QStringLiteral("no device node can be made here");
+        }
+        return QFile::link(device, prefsFile()) ? QString() : QStringLiteral("link failed");
+    }
+    // A file only its owner may write, run as someone other than root, who may read it anyway.
+    if (!writeAll(prefsFile(), R"({"VTid":"7"})") || ::chmod(path.constData(), 0200) != 0)
+        return QStringLiteral("no file");
+    if (::geteuid() == 0
+        && (::chmod(QFile::encodeName(m_home->path()).constData(), 0755) != 0 || ::seteuid(65534) != 0))
+        return QStringLiteral("no unprivileged user to read as");
+    return QString();
+}
+
+QString TestPrefs::standing() const
+{
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(prefsFile()).constData(), &info) != 0)
+        return QStringLiteral("nothing");
+    if (S_ISLNK(info.st_mode)) {
+        struct stat target = {};
+        if (::stat(QFile::encodeName(prefsFile()).constData(), &target) != 0)
+            return QStringLiteral("broken link");
+        return S_ISCHR(target.st_mode) ? QStringLiteral("link to a device")
+            : S_ISREG(target.st_mode)  ? QStringLiteral("link to a file")
+                                       : QStringLiteral("link");
+    }
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("FIFO");
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("folder");
+    if (S_ISREG(info.st_mode) && (info.st_mode & 07777) == 0200)
+        return QStringLiteral("file 0200");
+    return QStringLiteral("other");
+}
+
+void TestPrefs::unreadOrNonRegularFileIsNeverSavedOver_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("beforeLoad"); // there at start, or planted while the program runs
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("file 0200 at start") << QStringLiteral("file 0200") << true << false;
+    for (const char *kind : {"FIFO", "link to a device", "folder"}) {
+        QTest::addRow("%s at start", kind) << QString::fromLatin1(kind) << true << false;
+        QTest::addRow("%s planted later", kind) << QString::fromLatin1(kind) << false << false;
+    }
+    QTest::newRow("link to a file planted later") << QStringLiteral("link to a file") << false << true;
+}
+
+void TestPrefs::unreadOrNonRegularFileIsNeverSavedOver()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, beforeLoad);
+    QFETCH(bool, saved);
+    QVERIFY(QDir().mkpath(storeFolder()));
+    const QString kind0200 = QStringLiteral("file 0200");
+
+    if (beforeLoad) {
+        const QString why = plant(kind);
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+        ::alarm(30); // a read that waits on the FIFO ends the test instead
+        QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
+        ::alarm(0);
+        QCOMPARE(::seteuid(::getuid()), 0);
+    } else {
+        QCOMPARE(store().Load(), false);
+        const QString why = plant(kind);
+        if (!why.isEmpty())
+            QSKIP(qPrintable(why));
+    }
+
+    // What the store holds now (fallbacks, the operator's later changes) never takes the
+    // place of what is there, however often it is saved.
+    store()[QStringLiteral("VTid")] = QStringLiteral("1");
+    QCOMPARE(store().Save(), saved);
+    QCOMPARE(store().Save(), saved);
+    QCOMPARE(standing(), kind);
+    if (kind == kind0200) {
+        QVERIFY(::chmod(QFile::encodeName(prefsFile()).constData(), 0600) == 0);
+        QCOMPARE(readAll(prefsFile()), QByteArray(R"({"VTid":"7"})"));
+    }
+    if (saved)
+        QCOMPARE(readObject(prefsFile()), QJsonObject({{QStringLiteral("VTid"), QStringLiteral("1")}}));
+    QCOMPARE(QDir(storeFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList({QStringLiteral("Brenvale.prefs")}));
 }
 
 void TestPrefs::foreignMembersAndTypesSurviveSave()

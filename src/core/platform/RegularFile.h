@@ -19,4 +19,8 @@ namespace RegularFile {
 // Unbuffered may be added. On failure the file is left closed and the result gives the reason.
 Result<> open(QFile &file, QIODevice::OpenMode mode);
 
+// Whether a save may put a new file at path, its symbolic links followed: nothing is there
+// yet, or a regular file is. Anything else (a FIFO, a device, a socket, a folder) is refused
+// with the reason, and so is a path that cannot be looked at.
+Result<> replaceable(const QString &path);
 } // namespace RegularFile

@@ -76,4 +76,15 @@ Result<> open(QFile &file, QIODevice::OpenMode mode)
     return {};
 }
 
+Result<> replaceable(const QString &path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return S_ISREG(info.st_mode) ? Result<>() : Result<>::failure(notRegular(info.st_mode));
+    // Nothing there, or a link to nothing: the save creates the file.
+    if (errno == ENOENT)
+        return {};
+    return Result<>::failure(qt_error_string(errno));
+}
+
 } // namespace RegularFile
