@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -56,7 +57,7 @@ SiegeOptions SiegeOptions::parse(int argc, char *argv[])
             std::stringstream list(argv[++i]);
             for (std::string item; std::getline(list, item, ',');) {
                 const int number = std::atoi(item.c_str());
-                if (number < 1 || number > 22)
+                if (number < 1 || number > 29)
                     usage();
                 options.only.insert(number);
             }
@@ -362,6 +363,15 @@ std::size_t countOf(const std::string &text, const std::string &needle)
     for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
         ++count;
     return count;
+}
+
+std::string dailyLogName(std::time_t when)
+{
+    std::tm local {};
+    localtime_r(&when, &local);
+    char name[64];
+    std::strftime(name, sizeof name, "OnTheAirVideo Log %Y-%m-%d.txt", &local);
+    return name;
 }
 
 std::string readFile(const std::string &path)

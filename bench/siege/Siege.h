@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <set>
@@ -162,6 +163,8 @@ std::string msText(std::int64_t ns);
 std::string mbText(double mb);
 void sleepMs(int ms);
 std::size_t countOf(const std::string &text, const std::string &needle);
+// "OnTheAirVideo Log YYYY-MM-DD.txt" of the local date at `when`.
+std::string dailyLogName(std::time_t when);
 std::string readFile(const std::string &path); // empty unless a regular file
 void writeFile(const std::string &path, const std::string &bytes);
 
@@ -181,6 +184,8 @@ void attackBadPrefs(Siege &siege); // 13
 void attackMarkup(Siege &siege); // 14
 void attackLogLineFloods(Siege &siege); // 16
 void attackSecondInstance(Siege &siege); // 22
+void attackUnreadPrefs(Siege &siege); // 28
+void attackPlantedDailyLog(Siege &siege); // 29
 void attackSilentNameServer(Siege &siege); // 15
 void attackTransfersInFlight(Siege &siege); // 17
 void attackChunkExtension(Siege &siege); // 19
