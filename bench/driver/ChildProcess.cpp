@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <grp.h>
 #include <sched.h>
 #include <sstream>
 #include <stdexcept>
@@ -48,6 +49,9 @@ ChildProcess::ChildProcess(const std::string &netnsPath, const std::vector<std::
             _exit(126);
         const rlimit files {rlim_t(confinement.openFiles), rlim_t(confinement.openFiles)};
         if (confinement.openFiles > 0 && setrlimit(RLIMIT_NOFILE, &files) != 0)
+            _exit(126);
+        if (confinement.user != 0
+            && (setgroups(0, nullptr) != 0 || setgid(confinement.group) != 0 || setuid(confinement.user) != 0))
             _exit(126);
         if (output >= 0) {
             dup2(output, STDOUT_FILENO);

@@ -15,6 +15,9 @@ struct Confinement
     // A file bound over /etc/resolv.conf in a mount namespace of the child's own; none when empty.
     std::string resolvConf {};
     long openFiles = 0; // RLIMIT_NOFILE; 0 leaves it as it is
+    // Run as this user and group, with no supplementary groups; 0 keeps the caller's.
+    uid_t user = 0;
+    gid_t group = 0;
 };
 
 // A program started in another network namespace, with its output sent to a file.

@@ -12,15 +12,6 @@
 #include <unistd.h>
 
 namespace {
-std::string dailyLogName(std::time_t when)
-{
-    std::tm local {};
-    localtime_r(&when, &local);
-    char name[64];
-    std::strftime(name, sizeof name, "OnTheAirVideo Log %Y-%m-%d.txt", &local);
-    return name;
-}
-
 // The program with FIFOs at the paths `place` gives: how long until its remote control is up.
 void fifoCase(
     Siege &siege, const std::string &name, const std::string &title, std::vector<std::string> (*place)(const Program &))

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -370,6 +371,15 @@ std::size_t longestLine(const std::string &log)
     for (std::size_t at = 0, end; (end = log.find("\r\n", at)) != std::string::npos; at = end + 2)
         longest = std::max(longest, end - at);
     return longest;
+}
+
+std::string dailyLogName(std::time_t when)
+{
+    std::tm local {};
+    localtime_r(&when, &local);
+    char name[64];
+    std::strftime(name, sizeof name, "OnTheAirVideo Log %Y-%m-%d.txt", &local);
+    return name;
 }
 
 std::string readFile(const std::string &path)

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <set>
@@ -164,6 +165,8 @@ void sleepMs(int ms);
 std::size_t countOf(const std::string &text, const std::string &needle);
 // The longest line of a daily log, CR LF not counted.
 std::size_t longestLine(const std::string &log);
+// "OnTheAirVideo Log YYYY-MM-DD.txt" of the local date at `when`.
+std::string dailyLogName(std::time_t when);
 std::string readFile(const std::string &path); // empty unless a regular file
 void writeFile(const std::string &path, const std::string &bytes);
 
@@ -183,6 +186,8 @@ void attackBadPrefs(Siege &siege); // 13
 void attackMarkup(Siege &siege); // 14
 void attackLogLineFloods(Siege &siege); // 16
 void attackSecondInstance(Siege &siege); // 22
+void attackUnreadPrefs(Siege &siege); // 28
+void attackPlantedDailyLog(Siege &siege); // 29
 void attackSilentNameServer(Siege &siege); // 15
 void attackTransfersInFlight(Siege &siege); // 17
 void attackChunkExtension(Siege &siege); // 19

@@ -3,6 +3,7 @@
 #include "core/groupmsg/AutoDiscovery.h"
 #include "core/platform/Clock.h"
 #include "core/platform/ErrorReport.h"
+#include "core/platform/Exceptions.h"
 #include "core/platform/HostNetwork.h"
 #include "core/platform/HttpClient.h"
 #include "core/platform/Services.h"
@@ -39,6 +40,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -165,6 +167,7 @@ private Q_SLOTS:
     void closingStoresCheckBoxes_data();
     void closingStoresCheckBoxes();
     void quitWhenPreferencesCannotBeSaved();
+    void unreadablePreferencesAreShownAndKept();
     void logKeepsAtMost1500Rows();
     void dailyLogLine_data();
     void dailyLogLine();
@@ -630,6 +633,27 @@ void TestStartup::quitWhenPreferencesCannotBeSaved()
     QCOMPARE(m_boxes, QStringList({QStringLiteral("Could not save preferences.")}));
     QVERIFY(!Window1::openInstance());
     QCOMPARE(readAll(storeFolder()), QByteArray("in the way"));
+}
+
+void TestStartup::unreadablePreferencesAreShownAndKept()
+{
+    QVERIFY(QDir().mkpath(storeFolder()));
+    const QByteArray path = QFile::encodeName(prefsFile());
+    QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    pretendNoInterface();
+    QVERIFY_THROWS_EXCEPTION(IOException, m_app->Event_Open());
+    QVERIFY(Window1::instance());
+    QCOMPARE(m_boxes, QStringList());
+
+    // Once the loop runs the operator is told why, and quitting saves nothing over the FIFO.
+    QTRY_COMPARE(m_boxes.size(), 1);
+    QVERIFY2(m_boxes.constFirst().startsWith(QStringLiteral("The preferences could not be read"))
+            && m_boxes.constFirst().contains(prefsFile() + QStringLiteral(": Not a regular file but a FIFO")),
+        qPrintable(m_boxes.constFirst()));
+    QCOMPARE(quitAndRunLoop(), 0);
+    QCOMPARE(m_boxes.mid(1), QStringList({QStringLiteral("Could not save preferences.")}));
+    struct stat info = {};
+    QVERIFY(::lstat(path.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
 }
 
 void TestStartup::logKeepsAtMost1500Rows()

@@ -9,7 +9,9 @@
 #include "core/trigger/TallyAction.h"
 #include "core/trigger/TallyPlayLimit.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -620,16 +622,54 @@ private Q_SLOTS:
         QCOMPARE(readAll(before.path(folder)), "earlier\r\n" + before.line(QString(), QStringLiteral("2")));
     }
 
-    void appendRefusesAFifo()
+    void appendOnlyToARegularFile_data()
     {
+        QTest::addColumn<QString>("planted"); // what stands at the day's file name
+        QTest::newRow("FIFO") << s("FIFO");
+        QTest::newRow("link to a shell start-up file") << s("link");
+        QTest::newRow("link to nothing yet") << s("dangling link");
+        QTest::newRow("folder") << s("folder");
+        QTest::newRow("none, the log folder a link") << QString();
+    }
+    void appendOnlyToARegularFile()
+    {
+        QFETCH(QString, planted);
         QTemporaryDir dir;
         const DailyLogFile file(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
-        const QString folder = dir.path() + QLatin1Char('/');
-        QCOMPARE(::mkfifo(QFile::encodeName(file.path(folder)).constData(), 0600), 0);
-        // Opening it for writing would wait for a reader; the alarm ends the test instead.
+        const QString real = dir.path() + s("/shared/");
+        const QString profile = dir.path() + s("/profile");
+        QVERIFY(QDir().mkpath(real));
+        QFile shellStart(profile);
+        QVERIFY(shellStart.open(QIODevice::WriteOnly) && shellStart.write("PATH=/bin\n") == 10);
+        shellStart.close();
+        QString folder = real;
+        const QString path = file.path(real);
+        if (planted == s("FIFO"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (planted == s("link"))
+            QVERIFY(QFile::link(profile, path));
+        else if (planted == s("dangling link"))
+            QVERIFY(QFile::link(dir.path() + s("/made"), path));
+        else if (planted == s("folder"))
+            QVERIFY(QDir().mkpath(path));
+        else
+            QVERIFY(QFile::link(real, dir.path() + s("/logs")));
+        if (planted.isEmpty())
+            folder = dir.path() + s("/logs/");
+
+        // Opening a FIFO for writing would wait for a reader; the alarm ends the test instead.
         ::alarm(30);
-        QVERIFY(!file.append(folder, s("x"), s("1")).ok());
+        const Result<> written = file.append(folder, s("1 $(touch x)"), s("1"));
         ::alarm(0);
+        QCOMPARE(written.ok(), planted.isEmpty());
+        QVERIFY(written.ok() || !written.error().isEmpty());
+        // What was planted stays as it was, and nothing is written through it.
+        QCOMPARE(readAll(profile), QByteArray("PATH=/bin\n"));
+        QVERIFY(!QFileInfo::exists(dir.path() + s("/made")));
+        QCOMPARE(QFileInfo(path).isSymLink(), planted.contains(s("link")));
+        QCOMPARE(QFileInfo(path).isDir(), planted == s("folder"));
+        if (planted.isEmpty())
+            QCOMPARE(readAll(path), file.line(s("1 $(touch x)"), s("1")));
     }
 
     void appendFailures_data()

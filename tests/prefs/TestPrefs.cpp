@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -67,6 +68,8 @@ private Q_SLOTS:
     void unreadableLocationThrows_data();
     void unreadableLocationThrows();
     void fifoAtThePathIsRefusedAtOnce();
+    void unreadOrNonRegularFileIsNeverSavedOver_data();
+    void unreadOrNonRegularFileIsNeverSavedOver();
     void foreignMembersAndTypesSurviveSave();
     void savedFileFormat();
     void failedSaveReportsFalse_data();
@@ -81,6 +84,8 @@ private:
     QString prefsFile() const { return storeFolder() + QStringLiteral("/Brenvale.prefs"); }
     QString rejectedFile() const { return prefsFile() + QStringLiteral(".rejected"); }
     Prefs &store() { return *ModernPreferences::Preferences.get(); }
+    // Puts `kind` at the preferences file's place; empty, or why it cannot be done here.
+    QString plant(const QString &kind);
 
     std::unique_ptr<QTemporaryDir> m_home;
 };
@@ -96,6 +101,8 @@ void TestPrefs::init()
 
 void TestPrefs::cleanup()
 {
+    // Back to the user the test runs as, should a test have failed while reading as another.
+    [[maybe_unused]] const int asBefore = ::seteuid(::getuid());
     ModernPreferences::Preferences.reset(nullptr);
     m_home.reset();
 }
@@ -294,6 +301,87 @@ void TestPrefs::fifoAtThePathIsRefusedAtOnce()
     ::alarm(30);
     QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
     ::alarm(0);
+}
+
+QString TestPrefs::plant(const QString &kind)
+{
+    const QByteArray path = QFile::encodeName(prefsFile());
+    if (kind == QLatin1String("FIFO"))
+        return ::mkfifo(path.constData(), 0600) == 0 ? QString() : QStringLiteral("no FIFO");
+    if (kind == QLatin1String("folder"))
+        return QDir().mkpath(prefsFile()) ? QString() : QStringLiteral("no folder");
+    QString target = m_home->path() + QStringLiteral("/real.prefs");
+    if (kind == QLatin1String("link to a file"))
+        return writeAll(target, "{}") && QFile::link(target, prefsFile()) ? QString() : QStringLiteral("no link");
+    if (kind == QLatin1String("link to a device")) {
+        // Were the save to go wrong as root, it would replace a node of the test's own only.
+        target = ::geteuid() == 0 ? m_home->path() + QStringLiteral("/null-device") : QStringLiteral("/dev/null");
+        if (::geteuid() == 0 && ::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            return QStringLiteral("no device node can be made here");
+        return QFile::link(target, prefsFile()) ? QString() : QStringLiteral("no link");
+    }
+    // Only its owner may write it and nobody read it; root, who reads anything, loads as nobody.
+    if (!writeAll(prefsFile(), R"({"VTid":"7"})") || ::chmod(path.constData(), 0200) != 0)
+        return QStringLiteral("no file");
+    if (::geteuid() == 0
+        && (::chmod(QFile::encodeName(m_home->path()).constData(), 0755) != 0 || ::seteuid(65534) != 0))
+        return QStringLiteral("no unprivileged user to read as");
+    return QString();
+}
+
+void TestPrefs::unreadOrNonRegularFileIsNeverSavedOver_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("beforeLoad"); // there at start, or planted while the program runs
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("file 0200 at start") << QStringLiteral("file 0200") << true << false;
+    for (const char *kind : {"FIFO", "link to a device", "folder"}) {
+        QTest::addRow("%s at start", kind) << QString::fromLatin1(kind) << true << false;
+        QTest::addRow("%s planted later", kind) << QString::fromLatin1(kind) << false << false;
+    }
+    QTest::newRow("link to a file planted later") << QStringLiteral("link to a file") << false << true;
+}
+
+void TestPrefs::unreadOrNonRegularFileIsNeverSavedOver()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, beforeLoad);
+    QFETCH(bool, saved);
+    QVERIFY(QDir().mkpath(storeFolder()));
+    if (!beforeLoad)
+        QCOMPARE(store().Load(), false);
+    if (const QString why = plant(kind); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    if (beforeLoad) {
+        ::alarm(30); // a read that waits on the FIFO ends the test instead
+        QVERIFY_THROWS_EXCEPTION(IOException, store().Load());
+        ::alarm(0);
+        QCOMPARE(::seteuid(::getuid()), 0);
+    }
+    // The path itself (mode included) and the kind of what it names, links followed.
+    const auto standing = [this] {
+        struct stat path = {}, named = {};
+        ::lstat(QFile::encodeName(prefsFile()).constData(), &path);
+        ::stat(QFile::encodeName(prefsFile()).constData(), &named);
+        return std::pair(path.st_mode, named.st_mode & S_IFMT);
+    };
+    const auto before = standing();
+
+    // What the store holds now (fallbacks, later changes) never takes the place of what is
+    // there, however often it is saved; a link to a file saves to that file.
+    store()[QStringLiteral("VTid")] = QStringLiteral("1");
+    QCOMPARE(store().Save(), saved);
+    QCOMPARE(store().Save(), saved);
+    QVERIFY(standing() == before);
+    if (kind == QLatin1String("file 0200")) {
+        QVERIFY(::chmod(QFile::encodeName(prefsFile()).constData(), 0600) == 0);
+        QCOMPARE(readAll(prefsFile()), QByteArray(R"({"VTid":"7"})"));
+    }
+    if (saved)
+        QCOMPARE(readObject(prefsFile()), QJsonObject({{QStringLiteral("VTid"), QStringLiteral("1")}}));
+    QCOMPARE(QDir(storeFolder()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList({QStringLiteral("Brenvale.prefs")}));
 }
 
 void TestPrefs::foreignMembersAndTypesSurviveSave()

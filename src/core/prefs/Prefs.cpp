@@ -62,6 +62,7 @@ bool Prefs::Load()
         throw IOException(QStringLiteral("Could not create the folder %1").arg(folder));
 
     mPreferencesFile = followLink(folder + QLatin1Char('/') + mAppName + QStringLiteral(".prefs"));
+    m_unreadReason.clear();
     QFile file(mPreferencesFile);
     if (!file.exists())
         return false;
@@ -69,8 +70,10 @@ bool Prefs::Load()
     // is read, anything else is as unreadable as a file without permission.
     const Result<> opened = RegularFile::open(file, QIODevice::ReadOnly);
     if (!opened.ok())
-        throw IOException(QStringLiteral("Could not read %1: %2").arg(mPreferencesFile, opened.error()));
+        refuseUnread(opened.error());
     const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        refuseUnread(file.errorString());
     file.close();
     QByteArray text = content;
     if (text.startsWith("\xEF\xBB\xBF"))
@@ -94,10 +97,30 @@ bool Prefs::Load()
     return true;
 }
 
+void Prefs::refuseUnread(const QString &reason)
+{
+    m_unreadReason = reason;
+    throw IOException(QStringLiteral("Could not read %1: %2").arg(mPreferencesFile, reason));
+}
+
 bool Prefs::Save()
 {
     if (mPreferencesFile.isEmpty())
         return false;
+    // The file holds the operator's settings, which this run never saw: what is in memory (the
+    // fallbacks, as a rule) must not take their place.
+    if (!m_unreadReason.isEmpty()) {
+        DebugLog(QStringLiteral("The preferences were not saved: %1 could not be read at start (%2)")
+                     .arg(mPreferencesFile, m_unreadReason));
+        return false;
+    }
+    // A save renames a new file over the old one: over a FIFO, a device or a socket (or, run as
+    // root, a device node that a link names) that would destroy what is there.
+    const Result<> replaceable = RegularFile::replaceable(mPreferencesFile);
+    if (!replaceable.ok()) {
+        DebugLog(QStringLiteral("The preferences were not saved to %1: %2").arg(mPreferencesFile, replaceable.error()));
+        return false;
+    }
     const QByteArray text = QJsonDocument(QJsonObject::fromVariantMap(mPreferences)).toJson(QJsonDocument::Compact);
     if (!keepRejectedFile())
         return false;
@@ -123,12 +146,13 @@ bool Prefs::keepRejectedFile()
         return true;
     // Beside the file it was, under one fixed name: the newest rejected file is the one kept.
     const QString keptAs = mPreferencesFile + QStringLiteral(".rejected");
+    const Result<> replaceable = RegularFile::replaceable(keptAs);
     QSaveFile kept(keptAs);
-    if (!kept.open(QIODevice::WriteOnly) || kept.write(*m_rejectedContent) != m_rejectedContent->size()
-        || !kept.commit()) {
+    if (!replaceable.ok() || !kept.open(QIODevice::WriteOnly)
+        || kept.write(*m_rejectedContent) != m_rejectedContent->size() || !kept.commit()) {
         // Replacing the rejected file now would lose it: this save fails instead.
-        DebugLog(
-            QStringLiteral("Could not keep the rejected preferences file as %1: %2").arg(keptAs, kept.errorString()));
+        DebugLog(QStringLiteral("Could not keep the rejected preferences file as %1: %2")
+                     .arg(keptAs, replaceable.ok() ? kept.errorString() : replaceable.error()));
         kept.cancelWriting();
         return false;
     }

@@ -39,6 +39,9 @@ public:
     bool Load();
     QVariant Operator_Lookup(const QString &key) { return Get(key); }
     void Operator_Lookup(const QString &key, const QVariant &value) { Set(key, value); }
+    // Writes the whole store in place of the file. Gives false and writes nothing before Load,
+    // after a Load that found a file it could not read, or with anything but a regular file
+    // (through links) at the file's place.
     bool Save();
     void Set(const QString &key, const QVariant &value);
 
@@ -57,8 +60,14 @@ private:
     // Writes the content of a file the last Load rejected beside it, before a save replaces
     // it; false when that failed.
     bool keepRejectedFile();
+    // Notes that the file at mPreferencesFile exists but could not be read, so that no save
+    // replaces it, and throws the I/O error that leaves Load.
+    [[noreturn]] void refuseUnread(const QString &reason);
 
     QString mAppName;
     QString mPreferencesFile;
     std::optional<QByteArray> m_rejectedContent;
+    // Why the last Load could not read the file that is there; empty when it could, or when
+    // there was none.
+    QString m_unreadReason;
 };

@@ -66,7 +66,10 @@ Result<> DailyLogFile::append(const QString &folder, const QString &msg, const Q
     const QByteArray bytes = line(msg, vtId);
     QFile file(path(folder));
     // Append creates a missing file; the folder is left for the operator to provide. Anything
-    // but a regular file at the path (a FIFO would hold the write) fails like a missing folder.
+    // but a regular file at the path fails like a missing folder: a FIFO would hold the write,
+    // and a link planted in a shared log folder would have the line land in whatever it names
+    // (the folder itself may well be a link to shared storage; only the file's own name is not
+    // followed).
     const Result<> opened = RegularFile::open(file, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
     if (!opened.ok())
         return opened;

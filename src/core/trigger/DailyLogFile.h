@@ -34,7 +34,8 @@ public:
 
     // Appends the line to the day's file, creating the file but never the folder. Succeeds
     // when the whole line was written; every failure (unusable folder text, missing folder, no
-    // permission, full disk, something other than a regular file at the path) gives its reason.
+    // permission, full disk, something other than a regular file at the path, a symbolic link
+    // among them) gives its reason.
     Result<> append(const QString &folder, const QString &msg, const QString &vtId) const;
 
     // A folder text from which a file path can be made at all: not empty and absolute.

@@ -3,6 +3,7 @@
 #include "gui/app/Brenvale.h"
 
 #include "core/platform/DebugLog.h"
+#include "core/platform/Exceptions.h"
 #include "core/platform/RemoteControl.h"
 #include "core/platform/UserFolders.h"
 #include "core/prefs/ModernPreferences.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTimer>
 
 namespace {
 struct RemoteKey
@@ -67,7 +69,23 @@ void Brenvale::Event_Open()
 {
     ModernPreferences::Initialise(QStringLiteral("Brenvale"));
     auto &prefs = ModernPreferences::Preferences;
-    if (!prefs->Load()) {
+    bool loaded = false;
+    try {
+        loaded = prefs->Load();
+    } catch (const IOException &error) {
+        // The error goes on to the unhandled-error report (the system log); the operator, who
+        // would otherwise only see empty settings, is told on screen too, once the main window
+        // is up, so the box holds up neither the start nor a quit that comes first.
+        const QString text = QStringLiteral("The preferences could not be read, and will not be saved while the "
+                                            "program runs.\n\n%1")
+                                 .arg(error.message());
+        QTimer::singleShot(0, this, [this, text] {
+            if (!isQuitting())
+                MsgBox::show(text, boxAnswerer());
+        });
+        throw;
+    }
+    if (!loaded) {
         prefs[QStringLiteral("chrWorksIP")] = QStringLiteral("192.168.0.1");
         prefs[QStringLiteral("chrWorksIPBup")] = QStringLiteral("192.168.0.2");
         prefs[QStringLiteral("motion1Name")] = QStringLiteral("motion1");
