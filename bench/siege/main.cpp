@@ -16,12 +16,13 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     Siege siege {SiegeOptions::parse(argc, argv), {}};
     using Attack = void (*)(Siege &);
-    const std::pair<int, Attack> attacks[] = {{1, attackFloods}, {2, attackEndlessAnswers}, {3, attackBrokenAnswers},
-        {4, attackPartialFrames}, {5, attackJoins}, {6, attackBoxes}, {7, attackForeignFlood}, {8, attackFlapping},
-        {9, attackRelayReplies}, {10, attackLineBreakers}, {11, attackRollCalls}, {12, attackStalledFiles},
-        {13, attackBadPrefs}, {14, attackMarkup}, {15, attackSilentNameServer}, {16, attackLogLineFloods},
-        {17, attackTransfersInFlight}, {18, attackPlayoutPileUp}, {19, attackChunkExtension}, {20, attackInheritance},
-        {21, attackSignalBursts}, {22, attackSecondInstance}};
+    const std::pair<int, Attack> attacks[]
+        = {{1, attackFloods}, {2, attackEndlessAnswers}, {3, attackBrokenAnswers}, {4, attackPartialFrames},
+            {5, attackJoins}, {6, attackBoxes}, {7, attackForeignFlood}, {8, attackFlapping}, {9, attackRelayReplies},
+            {10, attackLineBreakers}, {11, attackRollCalls}, {12, attackStalledFiles}, {13, attackBadPrefs},
+            {14, attackMarkup}, {15, attackSilentNameServer}, {16, attackLogLineFloods}, {17, attackTransfersInFlight},
+            {18, attackPlayoutPileUp}, {19, attackChunkExtension}, {20, attackInheritance}, {21, attackSignalBursts},
+            {22, attackSecondInstance}, {33, attackInputWhileNetworkTalks}, {34, attackHangUpAndOpener}};
     std::printf("siege of %s (%s run)\n", siege.options.program.c_str(), siege.options.quick ? "quick" : "full");
     for (const auto &[number, attack] : attacks) {
         if (!siege.options.only.empty() && !siege.options.only.contains(number))
