@@ -297,8 +297,17 @@ void attackHangUpAndOpener(Siege &siege)
     const bool running = !program.waitExit(1000).has_value();
     siege.report.row(
         "running 1 s after three SIGHUP (started with SIGHUP ignored)", running ? "yes" : "no", "yes", running);
-    if (running)
+    if (running) {
         openerInheritance(siege, display, *window, marker);
+    } else {
+        siege.report.note("the opener is tried on a program started plainly");
+        Program plain(siege, "a34-plain", {.display = display.name(), .pathFirst = bin});
+        plain.start();
+        if (const auto shown = display.window("Brenvale Control"); plain.waitOpened() && shown)
+            openerInheritance(siege, display, *shown, marker);
+    }
+    if (!running)
+        return;
     const Program::Exit exit = program.terminate();
     const bool closed = Files::waitForText(program.logs(), "Trigger Control Closed", 1000).has_value();
     siege.report.row("SIGTERM still quits in order", exitText(exit, 5000) + (closed ? ", closing line" : ""),
