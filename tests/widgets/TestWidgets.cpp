@@ -469,21 +469,14 @@ void TestWidgets::lostReleaseDropsThePress_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("initial");
     QTest::addColumn<QString>("cause");
-    QTest::newRow("med, modal box") << "med"
-                                    << "normal"
-                                    << "modal";
-    QTest::newRow("large normal, modal box") << "large"
-                                             << "normal"
-                                             << "modal";
-    QTest::newRow("large pushed, modal box") << "large"
-                                             << "pushed"
-                                             << "modal";
-    QTest::newRow("large normal, hidden") << "large"
-                                          << "normal"
-                                          << "hidden";
-    QTest::newRow("med, disabled") << "med"
-                                   << "normal"
-                                   << "disabled";
+    const auto row = [](const char *name, const char *kind, const char *initial, const char *cause) {
+        QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(initial) << QString::fromLatin1(cause);
+    };
+    row("med, modal box", "med", "normal", "modal");
+    row("large normal, modal box", "large", "normal", "modal");
+    row("large pushed, modal box", "large", "pushed", "modal");
+    row("large normal, hidden", "large", "normal", "hidden");
+    row("med, disabled", "med", "normal", "disabled");
 }
 
 void TestWidgets::lostReleaseDropsThePress()
