@@ -105,9 +105,11 @@ constexpr int kCollapsedHeight = 200;
 
 bool displayReady(Siege &siege, const VirtualDisplay &display)
 {
-    if (display.name().empty())
-        siege.report.row("virtual X server (Xvfb, xdotool)", "did not start", "started", false);
-    return !display.name().empty();
+    const bool tools = fs::exists("/usr/bin/Xvfb") && fs::exists("/usr/bin/xdotool");
+    if (!tools || display.name().empty())
+        siege.report.row("virtual X server (Xvfb, xdotool)",
+            tools ? "did not start" : "not installed (scripts/install-deps.sh)", "started", false);
+    return tools && !display.name().empty();
 }
 
 // Key 1 On held down while a peer's message comes; the tap dismisses each box after 300 ms.
