@@ -17,6 +17,8 @@ packages=(
     libcurl4-openssl-dev
     # the benchmark's D-Bus client
     libdbus-1-dev
+    # the siege's real X input: a virtual X server and xdotool
+    xvfb xdotool
 )
 
 missing=()

@@ -145,8 +145,14 @@ std::string Program::standardPrefs() const
 std::vector<std::pair<std::string, std::string>> Program::environment(const std::string &tapFile, int dismissMs) const
 {
     const std::string home = m_dir + "/home";
-    return {
-        {"QT_QPA_PLATFORM", "offscreen"},
+    std::vector<std::pair<std::string, std::string>> shown {{"QT_QPA_PLATFORM", "offscreen"}};
+    if (!m_launch.display.empty())
+        shown = {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", m_launch.display}};
+    if (!m_launch.pathFirst.empty()) {
+        const char *path = std::getenv("PATH");
+        shown.emplace_back("PATH", m_launch.pathFirst + ":" + (path ? path : "/usr/bin:/bin"));
+    }
+    std::vector<std::pair<std::string, std::string>> environment {
         {"HOME", home},
         {"XDG_CONFIG_HOME", home + "/.config"},
         {"XDG_RUNTIME_DIR", m_dir + "/run"},
@@ -157,11 +163,17 @@ std::vector<std::pair<std::string, std::string>> Program::environment(const std:
         {"BRENVALE_SIEGE_TAP_PAINTS", m_launch.tapPaints ? "1" : "0"},
         {"BRENVALE_SIEGE_DISMISS_MS", std::to_string(dismissMs)},
     };
+    environment.insert(environment.end(), shown.begin(), shown.end());
+    return environment;
 }
 
 void Program::start(const std::string &output)
 {
-    m_child = std::make_unique<ChildProcess>(m_siege.options.netns, std::vector<std::string> {m_siege.options.program},
+    // sh passes an ignored SIGHUP on through its exec, as nohup does.
+    const std::vector<std::string> argv = m_launch.hangUpIgnored
+        ? std::vector<std::string> {"/bin/sh", "-c", "trap '' HUP; exec \"$0\"", m_siege.options.program}
+        : std::vector<std::string> {m_siege.options.program};
+    m_child = std::make_unique<ChildProcess>(m_siege.options.netns, argv,
         environment(m_dir + "/tap.log", m_launch.dismissMs), output.empty() ? outputFile() : output,
         m_launch.confinement);
     m_stopGuard = false;

@@ -72,6 +72,9 @@ struct Launch
     bool tapPaints = false;
     int dismissMs = 0; // the tap dismisses each box after this long; 0: nobody answers boxes
     Confinement confinement {};
+    std::string display {}; // an X display (":N") to show the window on; offscreen when empty
+    bool hangUpIgnored = false; // started as nohup starts it: SIGHUP ignored across the exec
+    std::string pathFirst {}; // a folder put first on the program's PATH
 };
 
 // One run of the program in the program's namespace, with a HOME, preferences, daily-log folder
@@ -196,3 +199,5 @@ void attackInheritance(Siege &siege); // 20
 void attackSignalBursts(Siege &siege); // 21
 void attackFormatCharacters(Siege &siege); // 26
 void attackLongPeerMessage(Siege &siege); // 27
+void attackInputWhileNetworkTalks(Siege &siege); // 33
+void attackHangUpAndOpener(Siege &siege); // 34

@@ -44,6 +44,8 @@ int main(int argc, char *argv[])
         {27, attackLongPeerMessage},
         {28, attackUnreadPrefs},
         {29, attackPlantedDailyLog},
+        {33, attackInputWhileNetworkTalks},
+        {34, attackHangUpAndOpener},
     };
     std::printf("siege of %s (%s run)\n", siege.options.program.c_str(), siege.options.quick ? "quick" : "full");
     for (const auto &[number, attack] : attacks) {

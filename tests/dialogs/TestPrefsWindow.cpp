@@ -15,6 +15,7 @@
 #include "gui/windows/PrefsWindow.h"
 #include "gui/windows/Window1.h"
 #include "support/ChildProcess.h"
+#include "support/FakeOpener.h"
 #include "support/PeerNamespace.h"
 #include "support/SimulatorOutput.h"
 #include "support/TestFiles.h"
@@ -22,7 +23,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -35,6 +35,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+
+#include <memory>
 
 using SimulatorOutput::relayCommands;
 
@@ -78,15 +80,6 @@ QJsonObject storedFile()
 } // namespace
 
 // Stands in for the file browser.
-class OpenedUrls : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public Q_SLOTS:
-    void open(const QUrl &url) { urls.append(url); }
-};
-
 class TestPrefsWindow : public QObject
 {
     Q_OBJECT
@@ -137,7 +130,7 @@ private:
     MsgBox::Answer m_answer = MsgBox::Answer::Yes;
     QList<MsgBox::Request> m_boxes;
     QStringList m_reports;
-    OpenedUrls m_opened;
+    std::unique_ptr<FakeOpener> m_opener;
 };
 
 void TestPrefsWindow::initTestCase()
@@ -145,7 +138,6 @@ void TestPrefsWindow::initTestCase()
     ErrorReport::setObserver([this](const QString &where, const QString &kind, const QString &message) {
         m_reports.append(where + QStringLiteral(": ") + kind + QStringLiteral(": ") + message);
     });
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &m_opened, "open");
 
     QVERIFY(m_folders.isValid());
     m_storedLog = m_folders.filePath(QStringLiteral("Stored Logs")) + QLatin1Char('/');
@@ -178,7 +170,8 @@ void TestPrefsWindow::init()
     m_answer = MsgBox::Answer::Yes;
     m_boxes.clear();
     m_reports.clear();
-    m_opened.urls.clear();
+    m_opener = std::make_unique<FakeOpener>();
+    QVERIFY(m_opener->isValid());
     m_main->controller()->Enabled = false;
     loadStore(defaultStore());
     QVERIFY(!PrefsWindow::openInstance());
@@ -191,6 +184,7 @@ void TestPrefsWindow::cleanup()
         window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_main->controller()->Enabled = false;
+    m_opener.reset();
     QVERIFY2(m_reports.isEmpty(), qPrintable(m_reports.join(u'\n')));
 }
 
@@ -198,7 +192,6 @@ void TestPrefsWindow::cleanupTestCase()
 {
     delete Window1::openInstance();
     delete m_app;
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     ErrorReport::setObserver({});
 }
 
@@ -593,10 +586,11 @@ void TestPrefsWindow::openInFinderUsesFieldText()
     window->openInFinderButton->click();
 
     // The typed folder, not the stored one, and the store untouched until the close.
-    QCOMPARE(m_opened.urls.size(), 1);
-    QVERIFY(m_opened.urls.first().isLocalFile());
-    QCOMPARE(
-        QFileInfo(m_opened.urls.first().toLocalFile()).canonicalFilePath(), QFileInfo(m_otherLog).canonicalFilePath());
+    QVERIFY(m_opener->waitForUrls(1));
+    QCOMPARE(m_opener->urls().size(), 1);
+    const QUrl opened = QUrl::fromEncoded(m_opener->urls().constFirst().toLatin1(), QUrl::StrictMode);
+    QVERIFY(opened.isLocalFile());
+    QCOMPARE(QFileInfo(opened.toLocalFile()).canonicalFilePath(), QFileInfo(m_otherLog).canonicalFilePath());
     QCOMPARE(ModernPreferences::Preferences[QStringLiteral("LogPath")].toString(), m_storedLog);
     QCOMPARE(window->prefLogPath->text(), typed);
     QCOMPARE(PrefsWindow::openInstance(), window);
@@ -618,7 +612,8 @@ void TestPrefsWindow::openInFinderUnopenableIsReported()
 
     window->openInFinderButton->click();
 
-    QCOMPARE(m_opened.urls.size(), 0);
+    QTest::qWait(100);
+    QCOMPARE(m_opener->urls().size(), 0);
     QCOMPARE(m_reports.size(), 1);
     QVERIFY2(m_reports.first().startsWith(QLatin1String("PrefsWindow.PushButton2_Action: IOException: ")),
         qPrintable(m_reports.first()));

@@ -767,9 +767,11 @@ void TestFaults::signalBursts_data()
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<int>("count");
     QTest::addColumn<bool>("startUpBox");
-    QTest::newRow("50000 SIGINT") << int(SIGINT) << 50000 << false;
-    QTest::newRow("20000 SIGTERM, start-up box open") << int(SIGTERM) << 20000 << true;
-    QTest::newRow("SIGHUP") << int(SIGHUP) << 1 << false;
+    QTest::addColumn<bool>("hangUpIgnored"); // started as nohup starts it
+    QTest::newRow("50000 SIGINT") << int(SIGINT) << 50000 << false << false;
+    QTest::newRow("20000 SIGTERM, start-up box open") << int(SIGTERM) << 20000 << true << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << 1 << false << false;
+    QTest::newRow("10 SIGHUP under nohup, then SIGTERM") << int(SIGHUP) << 10 << false << true;
 }
 
 void TestFaults::signalBursts()
@@ -779,6 +781,7 @@ void TestFaults::signalBursts()
     QFETCH(int, signalNumber);
     QFETCH(int, count);
     QFETCH(bool, startUpBox);
+    QFETCH(bool, hangUpIgnored);
     QVariantMap preferences = basePreferences(true);
     preferences.insert(QStringLiteral("tslPlay"), true);
     E2eProgram *program = prepareProgram(preferences);
@@ -793,6 +796,15 @@ void TestFaults::signalBursts()
         QVERIFY(brenvale);
         QVERIFY2(brenvale->waitForError(QStringLiteral("join \"239.1.2.3\" failed"), 1, WaitMs),
             qPrintable(brenvale->tail()));
+    } else if (hangUpIgnored) {
+        // The ignored SIGHUP survives the exec, as under nohup.
+        const qsizetype before = program->dailyLogCount(opened);
+        brenvale = startIn(QStringLiteral("Brenvale"), programHost, QStringLiteral("sh"),
+            {QStringLiteral("-c"), QStringLiteral("trap '' HUP; exec \"$0\""), program->executable()},
+            program->environment());
+        QVERIFY(brenvale);
+        QVERIFY2(QTest::qWaitFor([&] { return program->dailyLogCount(opened) > before; }, 15000),
+            qPrintable(brenvale->tail()));
     } else {
         brenvale = startProgram(*program);
         QVERIFY(brenvale);
@@ -803,6 +815,11 @@ void TestFaults::signalBursts()
     QVERIFY2(brenvale->isRunning(), qPrintable(brenvale->tail()));
 
     for (int i = 0; i < count && ::kill(pid, signalNumber) == 0; ++i) { }
+    if (hangUpIgnored) {
+        QTest::qWait(1000);
+        QVERIFY2(brenvale->isRunning(), qPrintable(brenvale->tail()));
+        QCOMPARE(::kill(pid, SIGTERM), 0);
+    }
     QVERIFY2(QTest::qWaitFor([&] { return !brenvale->isRunning(); }, 15000), qPrintable(brenvale->tail()));
     QVERIFY2(brenvale->exitedWithZero(), qPrintable(brenvale->tail()));
     const QStringList log = program->dailyLogMessages();

@@ -11,6 +11,7 @@
 #include "core/platform/UDPSocket.h"
 #include "core/prefs/ModernPreferences.h"
 #include "core/trigger/TriggerController.h"
+#include "gui/framework/DisclosureTriangle.h"
 #include "gui/framework/MsgBox.h"
 #include "gui/framework/Rectangle.h"
 #include "gui/widgets/largeButton.h"
@@ -84,6 +85,9 @@ private Q_SLOTS:
     void triggerButtons();
     void remoteMessages_data();
     void remoteMessages();
+    void boxDuringClick_data();
+    void boxDuringClick();
+    void checkBoxKeepsFocusUnderTallies();
 
     void relayCommandBytes_data();
     void relayCommandBytes();
@@ -128,6 +132,8 @@ private:
     QStringList m_hostAddresses;
     QList<QString> m_reports;
     QList<MsgBox::Request> m_boxes;
+    // The trigger's state as each box opened.
+    QList<bool> m_enabledAtBox;
     int m_sentinel = 0;
 
     FakeGraphicsServer m_mainServer;
@@ -163,6 +169,7 @@ void TestWindowMainRoad::initTestCase()
         = [this] { return m_hostAddresses.isEmpty() ? HostNetwork::ipv4Addresses() : m_hostAddresses; };
     const MsgBox::Responder boxes = [this](const MsgBox::Request &request) {
         m_boxes.append(request);
+        m_enabledAtBox.append(m_window && m_window->controller()->Enabled);
         return MsgBox::Answer::Ok;
     };
     m_window = Window1::instance(services, boxes);
@@ -231,6 +238,7 @@ void TestWindowMainRoad::init()
     QVERIFY(peerEnableMessagesSince(m_peerSpy->size()) >= 0);
     m_reports.clear();
     m_boxes.clear();
+    m_enabledAtBox.clear();
 }
 
 void TestWindowMainRoad::cleanup()
@@ -555,8 +563,8 @@ void TestWindowMainRoad::triggerButtons()
 
     largeButton *on = endEnabled ? m_window->Enable : m_window->Disable;
     largeButton *off = endEnabled ? m_window->Disable : m_window->Enable;
-    if (!logged.isEmpty())
-        QCOMPARE(m_window->focusWidget(), on);
+    // The canvas buttons take no keyboard focus, not even when the trigger asks for it.
+    QVERIFY(m_window->focusWidget() != on && m_window->focusWidget() != off);
     QCOMPARE(on->state(), QStringLiteral("pushed"));
     QCOMPARE(off->state(), QStringLiteral("normal"));
     QCOMPARE(off->textColor(), kBlack);
@@ -627,6 +635,69 @@ void TestWindowMainRoad::remoteMessages()
         QCOMPARE(m_boxes.constFirst().text, box);
         QVERIFY(!m_boxes.constFirst().question);
     }
+}
+
+void TestWindowMainRoad::boxDuringClick_data()
+{
+    QTest::addColumn<bool>("startEnabled");
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("Enable") << false << "Enable"
+                            << "Local Trigger Enable";
+    QTest::newRow("Disable") << true << "Disable"
+                             << "Local Trigger Disable";
+}
+
+void TestWindowMainRoad::boxDuringClick()
+{
+    QFETCH(bool, startEnabled);
+    QFETCH(QString, click);
+    QFETCH(QString, logged);
+    setEnabled(startEnabled);
+    m_hostAddresses = {QStringLiteral("10.0.0.12"), QStringLiteral("127.0.0.1")};
+    const int lines = static_cast<int>(dailyLogMessages(m_logFolder).size());
+    largeButton *clicked = click == QLatin1String("Enable") ? m_window->Enable : m_window->Disable;
+    largeButton *other = clicked == m_window->Enable ? m_window->Disable : m_window->Enable;
+    const QPoint at = clicked->mapTo(m_window, clicked->rect().center());
+
+    // A peer's message comes between the press and the release of a click.
+    QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, at);
+    Q_EMIT m_window->controller()->ChatSocket->ReceivedMessage(
+        QStringLiteral("10.0.0.7"), 5, QByteArray("Relay box offline"));
+    QTest::qWait(100);
+    QVERIFY(m_boxes.isEmpty());
+    QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, at);
+
+    // The click is carried out once, then the box opens.
+    QTRY_COMPARE(m_boxes.size(), 1);
+    QCOMPARE(m_boxes.constFirst().text, QStringLiteral("Relay box offline"));
+    QCOMPARE(m_enabledAtBox, QList<bool> {!startEnabled});
+    QCOMPARE(m_window->controller()->Enabled, !startEnabled);
+    QCOMPARE(dailyLogMessages(m_logFolder).mid(lines), QStringList {logged});
+    QCOMPARE(clicked->state(), QStringLiteral("pushed"));
+    QCOMPARE(other->state(), QStringLiteral("normal"));
+}
+
+void TestWindowMainRoad::checkBoxKeepsFocusUnderTallies()
+{
+    m_window->expandTriangle->click();
+    QVERIFY(m_window->tallyStart->isVisible());
+    m_window->tallyEnable->setChecked(true);
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    m_window->tallyStart->setFocus(Qt::TabFocusReason);
+
+    // Each red tally enables the trigger again; Space between them goes to the focused box.
+    for (int i = 0; i < 5; ++i) {
+        QVERIFY(sendTallyValue(1));
+        QVERIFY(sendTallyValue(0));
+        QCOMPARE(m_window->focusWidget(), m_window->tallyStart);
+        QTest::keyClick(m_window->windowHandle(), Qt::Key_Space);
+    }
+    QVERIFY(m_window->controller()->Enabled);
+    QVERIFY(m_window->tallyStart->isChecked());
+    m_window->expandTriangle->click();
+    QVERIFY(!m_window->tallyStart->isVisible());
 }
 
 // ---- Relay box ----

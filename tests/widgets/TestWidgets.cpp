@@ -94,6 +94,8 @@ private Q_SLOTS:
     void pressWithSecondButton();
     void mouseEventsRepaint();
     void ownerChangesShowOnRedraw();
+    void lostReleaseDropsThePress_data();
+    void lostReleaseDropsThePress();
     void focus();
 };
 
@@ -455,11 +457,62 @@ void TestWidgets::focus()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     edit->setFocus();
     QCOMPARE(window.focusWidget(), edit);
-    // A click does not take the focus; the owner can give it.
+    // Neither a click nor the owner's SetFocus takes the keyboard from where the operator put it.
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(window.focusWidget(), edit);
     button->SetFocus();
-    QCOMPARE(window.focusWidget(), button);
+    QCOMPARE(window.focusWidget(), edit);
+}
+
+void TestWidgets::lostReleaseDropsThePress_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<QString>("cause");
+    const auto row = [](const char *name, const char *kind, const char *initial, const char *cause) {
+        QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(initial) << QString::fromLatin1(cause);
+    };
+    row("med, modal box", "med", "normal", "modal");
+    row("large normal, modal box", "large", "normal", "modal");
+    row("large pushed, modal box", "large", "pushed", "modal");
+    row("large normal, hidden", "large", "normal", "hidden");
+    row("med, disabled", "med", "normal", "disabled");
+}
+
+void TestWidgets::lostReleaseDropsThePress()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, initial);
+    QFETCH(QString, cause);
+    QWidget window;
+    window.resize(300, 150);
+    CanvasButton *button = makeButton(kind).release();
+    button->setParent(&window);
+    button->setGeometry(20, 30, 188, 70);
+    button->setState(initial);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy spy(button, &CanvasButton::Action);
+    // Through the window system, as a real press comes.
+    const QPoint inside(60, 50);
+    QTest::mousePress(window.windowHandle(), Qt::LeftButton, {}, inside);
+    QCOMPARE(button->state(), QStringLiteral("pushed"));
+
+    QWidget box;
+    if (cause == QLatin1String("modal")) {
+        box.setWindowModality(Qt::ApplicationModal);
+        box.show();
+    } else if (cause == QLatin1String("hidden")) {
+        button->hide();
+    } else {
+        button->setEnabled(false);
+    }
+    // The press that never ends takes back the look from before it, and the release that can
+    // no longer reach the button does not count.
+    QCOMPARE(button->state(), kind == QLatin1String("med") ? QStringLiteral("normal") : initial);
+    QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, inside);
+    box.close();
+    QCOMPARE(spy.count(), 0);
 }
 
 QTEST_MAIN(TestWidgets)

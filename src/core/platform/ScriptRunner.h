@@ -13,15 +13,20 @@
 // waits for the script, and what the script does afterwards is not watched. A script still
 // running when the program ends goes on running.
 //
-// The script inherits standard input (the null device), output and error and no other
-// descriptor, and the environment the program was started with: what the program sets for
-// itself later (QT_NO_GLIB in main) stays the program's own.
+// The script gets the null device as standard input, the program's standard output and error
+// and no other descriptor, every signal at its default, and the environment the program was
+// started with: what the program sets for itself later (QT_NO_GLIB in main) stays the
+// program's own. Other programs the program starts (the folder opener) start the same way.
 namespace ScriptRunner {
 
 // Starts the script and gives its process id. Throws RuntimeException when it cannot be
 // started: no such file, a folder, a file that may not be executed, or an exec that fails (a
 // missing #! interpreter included).
 qint64 runScript(const QString &scriptFile, const QStringList &args);
+
+// Starts `program` (a path) with `args` as a script is started and gives its process id.
+// Throws RuntimeException when it cannot be started.
+qint64 startProgram(const QString &program, const QStringList &args);
 
 // Whether a script started here has not been collected yet: it runs, or it ended so recently
 // that it still waits to be collected. Ended scripts are collected first, so the answer is as

@@ -84,6 +84,57 @@ void watchChild(pid_t pid)
     throw RuntimeException(QStringLiteral("Cannot run script %1: %2").arg(path, why));
 }
 
+// Starts argv[0] (a path) as a child of the program. Gives 0 and the child's id, or the errno
+// value of the failed start.
+int spawn(const QStringList &argv, pid_t *pid)
+{
+    QList<QByteArray> encoded;
+    encoded.reserve(argv.size());
+    for (const QString &arg : argv)
+        encoded.append(QFile::encodeName(arg));
+    std::vector<char *> argPointers;
+    argPointers.reserve(encoded.size() + 1);
+    for (QByteArray &arg : encoded)
+        argPointers.push_back(arg.data());
+    argPointers.push_back(nullptr);
+    std::vector<char *> environmentPointers;
+    environmentPointers.reserve(startEnvironment.size() + 1);
+    for (const std::string &entry : startEnvironment)
+        environmentPointers.push_back(const_cast<char *>(entry.c_str()));
+    environmentPointers.push_back(nullptr);
+
+    // posix_spawn lets the child share the parent's memory until its exec, so the program
+    // pauses only for the exec itself, not for copying itself as fork would, and a failed exec
+    // (a bad #! line, no permission) comes back as the result. The child gets a session of its
+    // own, so a signal to the program's process group does not reach it, stdin from the null
+    // device, so it never waits on the terminal, every signal at its default (not the SIGPIPE
+    // the program ignores, nor a SIGHUP ignored under nohup), and no descriptor above standard
+    // error: a socket or pipe of the program left open in the child would keep a connection
+    // alive after its end, or let the child write into the program's own pipes.
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t defaults;
+    sigfillset(&defaults);
+    posix_spawnattr_setsigmask(&attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(
+        &attributes, static_cast<short>(POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
+
+    const int error = ::posix_spawn(
+        pid, argPointers.front(), &actions, &attributes, argPointers.data(), environmentPointers.data());
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error == 0)
+        watchChild(*pid);
+    return error;
+}
+
 } // namespace
 
 qint64 runScript(const QString &scriptFile, const QStringList &args)
@@ -109,52 +160,18 @@ qint64 runScript(const QString &scriptFile, const QStringList &args)
         argv = QStringList {path} + args;
     }
 
-    QList<QByteArray> encoded;
-    encoded.reserve(argv.size());
-    for (const QString &arg : argv)
-        encoded.append(QFile::encodeName(arg));
-    std::vector<char *> argPointers;
-    argPointers.reserve(encoded.size() + 1);
-    for (QByteArray &arg : encoded)
-        argPointers.push_back(arg.data());
-    argPointers.push_back(nullptr);
-    std::vector<char *> environmentPointers;
-    environmentPointers.reserve(startEnvironment.size() + 1);
-    for (const std::string &entry : startEnvironment)
-        environmentPointers.push_back(const_cast<char *>(entry.c_str()));
-    environmentPointers.push_back(nullptr);
-
-    // posix_spawn lets the child share the parent's memory until its exec, so the program
-    // pauses only for the exec itself, not for copying itself as fork would, and a failed exec
-    // (a bad #! line, no permission) comes back as the result. The script gets a session of its
-    // own, so a signal to the program's process group does not reach it, stdin from the null
-    // device, so it never waits on the terminal, SIGPIPE back at its default, and no descriptor
-    // above standard error: a socket or pipe of the program left open in the script would keep
-    // a connection alive after its end, or let the script write into the program's own pipes.
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attributes);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    sigset_t noSignals;
-    sigemptyset(&noSignals);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigmask(&attributes, &noSignals);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(
-        &attributes, static_cast<short>(POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF));
-
     pid_t pid = 0;
-    const int error = ::posix_spawn(
-        &pid, argPointers.front(), &actions, &attributes, argPointers.data(), environmentPointers.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
+    if (const int error = spawn(argv, &pid); error != 0)
         cannotRun(path, QString::fromLocal8Bit(std::strerror(error)));
-    watchChild(pid);
+    return pid;
+}
+
+qint64 startProgram(const QString &program, const QStringList &args)
+{
+    pid_t pid = 0;
+    if (const int error = spawn(QStringList {program} + args, &pid); error != 0)
+        throw RuntimeException(
+            QStringLiteral("Cannot run %1: %2").arg(program, QString::fromLocal8Bit(std::strerror(error))));
     return pid;
 }
 

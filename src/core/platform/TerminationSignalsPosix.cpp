@@ -44,8 +44,11 @@ void install(QObject *context, std::function<void()> callback)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-    // A closed terminal ends the program in the same order as a SIGTERM.
-    sigaction(SIGHUP, &action, nullptr);
+    // A closed terminal ends the program in the same order as a SIGTERM, unless whoever started
+    // the program had the hang-up ignored (nohup): that choice is theirs and stays.
+    struct sigaction hangUp = {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 
     // A peer or a pipe that went away makes a write fail with EPIPE, which the caller handles;
     // the signal would end the program with no closing line.

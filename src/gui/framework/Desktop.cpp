@@ -3,9 +3,11 @@
 #include "gui/framework/Desktop.h"
 
 #include "core/platform/Exceptions.h"
+#include "core/platform/ScriptRunner.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <cerrno>
@@ -23,8 +25,18 @@ void openFolder(const QString &posixPath)
 
     // A file URL must be absolute; fromLocalFile leaves a relative path relative.
     const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-    if (!QDesktopServices::openUrl(url))
-        throw IOException(QStringLiteral("Cannot open %1: the desktop could not open it").arg(posixPath), EIO);
+    // The desktop's opener is started as the playout script is, not as a child of the toolkit:
+    // it gets no descriptor of ours, the environment we were started with and every signal at
+    // its default, so the file browser it starts is not born with our ignored SIGPIPE.
+    const IOException refused(QStringLiteral("Cannot open %1: the desktop could not open it").arg(posixPath), EIO);
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        throw refused;
+    try {
+        ScriptRunner::startProgram(opener, {QString::fromLatin1(url.toEncoded())});
+    } catch (const RuntimeException &) {
+        throw refused;
+    }
 }
 
 void showURL(const QString &url)

@@ -92,7 +92,17 @@ void CanvasButton::Refresh(bool eraseBackground)
 
 void CanvasButton::SetFocus()
 {
+    // Asking a control that takes no focus for it changes nothing: a tally's SetFocus on the
+    // trigger buttons would otherwise take the keyboard from the check box the operator is on.
+    if (focusPolicy() == Qt::NoFocus)
+        return;
     setFocus(Qt::OtherFocusReason);
+}
+
+void CanvasButton::setState(State state)
+{
+    m_state = state;
+    m_lookIsThePress = false;
 }
 
 QString CanvasButton::state() const
@@ -106,7 +116,7 @@ QString CanvasButton::state() const
 
 void CanvasButton::setState(const QString &name)
 {
-    m_state = stateNamed(name);
+    setState(stateNamed(name));
 }
 
 QFont CanvasButton::captionFont() const
@@ -135,9 +145,12 @@ void CanvasButton::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    m_pressButton = Qt::NoButton;
+    endPress();
+    const State before = m_state;
     if (Event_MouseDown()) {
-        m_pressButton = event->button();
+        m_lookBeforePress = before;
+        m_lookIsThePress = true;
+        claimPress(event->button());
         event->accept();
     } else {
         event->ignore();
@@ -151,7 +164,7 @@ void CanvasButton::mouseReleaseEvent(QMouseEvent *event)
         event->ignore();
         return;
     }
-    m_pressButton = Qt::NoButton;
+    endPress();
     event->accept();
     Event_MouseUp();
 }
@@ -159,13 +172,76 @@ void CanvasButton::mouseReleaseEvent(QMouseEvent *event)
 void CanvasButton::enterEvent(QEnterEvent *event)
 {
     Q_UNUSED(event)
+    if (pressLost())
+        dropPress();
     Event_MouseEnter();
 }
 
 void CanvasButton::leaveEvent(QEvent *event)
 {
     Q_UNUSED(event)
+    if (pressLost())
+        dropPress();
     Event_MouseExit();
+}
+
+void CanvasButton::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    dropPress();
+}
+
+void CanvasButton::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        dropPress();
+}
+
+bool CanvasButton::eventFilter(QObject *watched, QEvent *event)
+{
+    // A modal box over the window takes every later mouse event, the release included.
+    if (watched == m_watchedWindow && event->type() == QEvent::WindowBlocked)
+        dropPress();
+    return QWidget::eventFilter(watched, event);
+}
+
+void CanvasButton::claimPress(Qt::MouseButton button)
+{
+    m_pressButton = button;
+    m_pressSeenByApplication = (QGuiApplication::mouseButtons() & button) != 0;
+    m_watchedWindow = window();
+    if (m_watchedWindow && m_watchedWindow != this)
+        m_watchedWindow->installEventFilter(this);
+}
+
+void CanvasButton::endPress()
+{
+    if (m_watchedWindow && m_watchedWindow != this)
+        m_watchedWindow->removeEventFilter(this);
+    m_watchedWindow = nullptr;
+    m_pressButton = Qt::NoButton;
+    m_pressSeenByApplication = false;
+}
+
+bool CanvasButton::pressLost() const
+{
+    return m_pressButton != Qt::NoButton && m_pressSeenByApplication
+        && !(QGuiApplication::mouseButtons() & m_pressButton);
+}
+
+void CanvasButton::dropPress()
+{
+    if (m_pressButton == Qt::NoButton)
+        return;
+    endPress();
+    if (!m_lookIsThePress)
+        return;
+    // A momentary button is "normal" whenever no press holds it; a latching one goes back to
+    // what its owner last gave it, since the click that would have changed it never happened.
+    m_state = m_kind == Kind::Momentary ? State::Normal : m_lookBeforePress;
+    m_lookIsThePress = false;
+    Refresh(true);
 }
 
 bool CanvasButton::Event_MouseDown()

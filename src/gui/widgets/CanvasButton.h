@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QPixmap>
 #include <QPointF>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -14,9 +15,14 @@
 // differ only in how the mouse moves the state: a momentary button follows the pointer, a
 // latching one shows "pushed" from a press until its owner says otherwise.
 //
-// The widget is transparent (it paints no background of its own) and never takes focus by
-// mouse or tab; the owner can still give it focus with SetFocus(). Setting a property does
-// not repaint: a change made by the owner shows once the owner calls Invalidate or Refresh.
+// The widget is transparent (it paints no background of its own) and takes no keyboard focus
+// at all: SetFocus() on it does nothing, so the keyboard stays where the operator put it.
+// Setting a property does not repaint: a change made by the owner shows once the owner calls
+// Invalidate or Refresh.
+//
+// A press whose release can no longer come (a modal box blocked the window, the button was
+// hidden, the release went to another client) is dropped without an Action, and the button
+// takes back the look it had before the press.
 class CanvasButton : public QWidget
 {
     Q_OBJECT
@@ -38,7 +44,7 @@ public:
 
     QString caption() const { return m_caption; }
     void setCaption(const QString &caption) { m_caption = caption; }
-    void setState(State state) { m_state = state; }
+    void setState(State state);
     // The state by name, as design values give it: "normal", "hover" or "pushed" in any letter
     // case; any other name is Other, which reads back as an empty name.
     QString state() const;
@@ -78,6 +84,9 @@ protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The mouse table of both kinds. Event_MouseDown returns true to claim the press, so that
@@ -86,6 +95,14 @@ private:
     void Event_MouseEnter();
     void Event_MouseExit();
     void Event_MouseUp();
+
+    void claimPress(Qt::MouseButton button);
+    void endPress();
+    // Whether the application saw the claimed press and has seen its button go up since,
+    // although no release came here.
+    bool pressLost() const;
+    // Drops an open press without an Action and gives back the look from before it.
+    void dropPress();
 
     Kind m_kind;
     QString m_caption;
@@ -96,4 +113,13 @@ private:
     QPixmap m_backdrop;
     // The mouse button whose press this button claimed, NoButton when no press is open.
     Qt::MouseButton m_pressButton = Qt::NoButton;
+    // The application's own record of held buttons included the press; presses sent straight
+    // to the widget leave it out, and then only the events here tell.
+    bool m_pressSeenByApplication = false;
+    // The look before the press, given back when the press is dropped, unless the owner has set
+    // a look of its own since.
+    State m_lookBeforePress = State::Normal;
+    bool m_lookIsThePress = false;
+    // The top-level window watched while a press is open.
+    QPointer<QWidget> m_watchedWindow;
 };

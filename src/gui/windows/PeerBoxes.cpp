@@ -6,6 +6,7 @@
 #include "core/platform/ErrorReport.h"
 #include "gui/framework/MsgBox.h"
 
+#include <QGuiApplication>
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
@@ -24,14 +25,25 @@ void PeerBoxes::show(const QString &from, const QString &text)
     ++m_perSender[from];
     if (m_showing)
         return; // the running loop of boxes comes to it
-    if (!m_mustWait || !m_mustWait()) {
+    if (mustWait())
+        scheduleShow();
+    else
         showWaiting();
-        return;
-    }
+}
+
+bool PeerBoxes::mustWait() const
+{
+    return QGuiApplication::mouseButtons() != Qt::NoButton || (m_mustWait && m_mustWait());
+}
+
+void PeerBoxes::scheduleShow()
+{
     if (m_scheduled)
         return;
     m_scheduled = true;
-    QTimer::singleShot(0, this, [this] {
+    // A receive pass is over at the next turn of the loop; a held button takes a while longer.
+    const int delayMs = QGuiApplication::mouseButtons() != Qt::NoButton ? PressPollMs : 0;
+    QTimer::singleShot(delayMs, this, [this] {
         m_scheduled = false;
         ErrorReport::guarded("PeerBoxes.showWaiting", [this] { showWaiting(); });
     });
@@ -41,6 +53,10 @@ void PeerBoxes::showWaiting()
 {
     if (m_showing)
         return;
+    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+        scheduleShow();
+        return;
+    }
     m_showing = true;
     // The owner may be closed while a box is open, which deletes this object.
     const QPointer<PeerBoxes> alive(this);
@@ -49,6 +65,11 @@ void PeerBoxes::showWaiting()
             m_showing = false;
     });
     while (!m_waiting.isEmpty()) {
+        // The operator may have pressed a button again while the last box was open.
+        if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+            scheduleShow();
+            return;
+        }
         const Box box = m_waiting.dequeue();
         const auto dismissed = qScopeGuard([&] {
             if (alive)

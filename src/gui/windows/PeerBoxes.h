@@ -21,6 +21,10 @@
 // the event loop once the pass has returned; the pass then goes on inside the box's own loop
 // and only adds to the queue.
 //
+// Nor does a box open while a mouse button is held in the program's windows: the box would
+// take the release, and the click under way would be lost. The queue waits until the button
+// is up, so the click is carried out first and the box opens after it.
+//
 // Anyone can send such messages, so the queue is bounded: at most MaxPerSender boxes of one
 // sender (the one on screen included) and MaxWaiting waiting in all. A message that does not
 // fit goes to the system log instead: a line for each of the first few in a second, a count
@@ -34,6 +38,8 @@ public:
     static constexpr int LoggedDropsPerSecond = 10;
     // Characters of a dropped message's text kept in its log line.
     static constexpr int LoggedTextLength = 100;
+    // How often a queue held back by a pressed mouse button looks again.
+    static constexpr int PressPollMs = 20;
 
     // `mustWait` tells whether a box asked for now has to wait for the event loop; the boxes go
     // to `answerer`.
@@ -49,6 +55,9 @@ private:
         QString text;
     };
 
+    // Whether a box asked for now must wait: a receive pass runs, or a mouse button is held.
+    bool mustWait() const;
+    void scheduleShow();
     void showWaiting();
     void release(const QString &from);
     void dropped(const QString &from, const QString &text);
