@@ -177,6 +177,10 @@ HttpClient::HttpClient(QObject *parent) : QObject(parent)
 
 HttpClient::~HttpClient()
 {
+    // Taking the transfers out makes libcurl call back to stop watching sockets and timing;
+    // nothing is left here to call, and the event loop may already be gone.
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, nullptr);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, nullptr);
     for (const auto &[id, transfer] : m_transfers) {
         if (transfer->running)
             curl_multi_remove_handle(m_multi, transfer->easy);
