@@ -17,6 +17,11 @@ namespace {
 constexpr const char *kAcceptedEncodings = "zstd, br, gzip, deflate";
 // Far more than any answer's status line and header fields; the rest of a longer head is not read.
 constexpr qsizetype headCap = 16 * 1024;
+
+QString timeoutText(std::chrono::milliseconds limit)
+{
+    return QStringLiteral("No answer within %1 s").arg(double(limit.count()) / 1000.0);
+}
 } // namespace
 
 struct HttpClient::Transfer
@@ -27,6 +32,7 @@ struct HttpClient::Transfer
     curl_slist *headers = nullptr;
     QByteArray server; // "host:port"
     bool running = false; // in libcurl, and counted against its server
+    std::chrono::milliseconds timeout {};
     std::vector<int> sockets; // the ones libcurl watches for it
     QByteArray method;
     QByteArray content; // libcurl sends it from here
@@ -124,7 +130,7 @@ struct HttpClient::Transfer
         case CURLE_GOT_NOTHING:
             return QStringLiteral("Connection closed");
         case CURLE_OPERATION_TIMEDOUT:
-            return QStringLiteral("Operation canceled");
+            return timeoutText(timeout);
         case CURLE_COULDNT_RESOLVE_HOST: {
             char *host = nullptr;
             if (curl_url_get(url, CURLUPART_HOST, &host, 0) != CURLUE_OK)
@@ -255,6 +261,7 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     transfer->content = request.content;
     transfer->handler = std::move(handler);
     transfer->id = ++m_lastId;
+    transfer->timeout = request.timeout;
 
     CURL *easy = transfer->easy;
     CURLcode failed = CURLE_OK;

@@ -21,7 +21,8 @@ class QSocketNotifier;
 // Every request:
 // - has a connection of its own, opened for it and closed after it; libcurl resends a request
 //   only on a reused connection, so nothing is ever sent twice;
-// - ends within its time limit counted from its start, however slowly the server answers;
+// - ends within its time limit counted from its start, however slowly the server answers, and
+//   then with the error "No answer within <limit> s";
 // - keeps at most contentCap bytes of the answer's body: past them it reads no further, and
 //   the answer is the part kept;
 // - ends with an error once receivedCap bytes have come in on its connection, counted by the
