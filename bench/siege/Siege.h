@@ -187,3 +187,4 @@ void attackChunkExtension(Siege &siege); // 19
 void attackPlayoutPileUp(Siege &siege); // 18
 void attackInheritance(Siege &siege); // 20
 void attackSignalBursts(Siege &siege); // 21
+void attackLookupPileUp(Siege &siege); // 32
