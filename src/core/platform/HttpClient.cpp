@@ -344,10 +344,6 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
 
 bool HttpClient::launch(Transfer &transfer)
 {
-    const qint64 left = transfer.deadlineMs - Clock::monotonicMs();
-    if (left < transfer.timeout.count()
-        && curl_easy_setopt(transfer.easy, CURLOPT_TIMEOUT_MS, long(std::max<qint64>(left, 1))) != CURLE_OK)
-        return false;
     if (transfer.resolve && curl_easy_setopt(transfer.easy, CURLOPT_RESOLVE, transfer.resolve) != CURLE_OK)
         return false;
     if (curl_multi_add_handle(m_multi, transfer.easy) != CURLM_OK)
@@ -380,8 +376,11 @@ void HttpClient::looked(const QByteArray &host, const QList<QByteArray> &address
         } else if (transfer.deadlineMs <= Clock::monotonicMs()) {
             outcome.error = timeoutText(transfer.timeout);
         } else {
+            // What is left of its time after the wait; at least 1 ms, as 0 means none to libcurl.
+            const long left = std::max(long(transfer.deadlineMs - Clock::monotonicMs()), 1L);
             transfer.resolve = resolveEntry(transfer.server, addresses);
-            if (transfer.resolve && launch(transfer))
+            if (transfer.resolve && curl_easy_setopt(transfer.easy, CURLOPT_TIMEOUT_MS, left) == CURLE_OK
+                && launch(transfer))
                 continue;
             outcome.error = QStringLiteral("Could not start the request");
         }

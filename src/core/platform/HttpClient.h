@@ -88,7 +88,7 @@ private:
         quint64 owner = 0; // the transfer the socket belongs to
     };
 
-    // Hands a transfer to libcurl with what is left of its time; false when that is nothing.
+    // Hands a transfer to libcurl, with the addresses of its name when it has them.
     bool launch(Transfer &transfer);
     void looked(const QByteArray &host, const QList<QByteArray> &addresses);
     // Ends the transfers that waited for their name as long as they may, and times the next.
