@@ -19,8 +19,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     FileTypes1::initialize();
     // The clock, the host's interfaces and the HTTP client the program works with, handed in
-    // once here.
-    Brenvale app(Services::system(new HttpClient(&application)));
+    // once here. The client ends before the application object, while the event loop it
+    // works with is still there, and after everything that starts requests.
+    HttpClient http;
+    Brenvale app(Services::system(&http));
     app.applicationAddMenuHandlers();
     return app.run();
 }

@@ -5,6 +5,7 @@
 
 #include "Files.h"
 #include "HostileServer.h"
+#include "HttpSiege.h"
 #include "Pacing.h"
 #include "RemoteCall.h"
 #include "Sockets.h"
@@ -16,40 +17,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr std::int64_t kSecondNs = 1'000'000'000;
-// A call the program answers on its event loop without doing anything: no key, no row.
-constexpr const char *kIdleClass = "Xsge";
-constexpr const char *kIdleEvent = "Idle";
-
-// The daily log's last line is the closing one.
-bool closedLast(const Program &program)
-{
-    const std::string log = program.dailyLog();
-    const std::size_t lastLine = log.rfind("\r\n", log.size() >= 2 ? log.size() - 3 : 0);
-    return log.ends_with("\r\n")
-        && log.find("\tTrigger Control Closed", lastLine == std::string::npos ? 0 : lastLine) != std::string::npos;
-}
-
-// When each "Error " row came, from `from` on.
-std::vector<std::int64_t> errorRows(const Program &program, std::int64_t from, const std::string &text = {})
-{
-    std::vector<std::int64_t> at;
-    for (const Program::TapLine &row : program.tap("row")) {
-        const std::size_t error = row.text.find(" : Error ");
-        if (row.at >= from && error != std::string::npos && row.text.find(text, error) != std::string::npos)
-            at.push_back(row.at);
-    }
-    return at;
-}
-
-std::size_t waitRows(const Program &program, std::int64_t from, std::size_t expected, std::int64_t deadline)
-{
-    while (Pacing::nowNs() < deadline && errorRows(program, from).size() < expected)
-        sleepMs(100);
-    sleepMs(500); // a row too many would come now
-    return errorRows(program, from).size();
-}
-
 int openFiles(int pid)
 {
     DIR *folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
@@ -60,64 +27,6 @@ int openFiles(int pid)
         count += entry->d_name[0] != '.';
     closedir(folder);
     return count;
-}
-
-// Binds UDP `port` of `address` and keeps what comes from a thread of its own, unanswered.
-class UdpSink
-{
-public:
-    UdpSink(const std::string &address, std::uint16_t port)
-    {
-        m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        const sockaddr_in local = Sockets::address(address, port);
-        const timeval tick {0, 50'000};
-        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
-        if (m_fd < 0 || bind(m_fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0)
-            throw std::runtime_error("cannot bind UDP " + address + ":" + std::to_string(port));
-        m_thread = std::thread([this] {
-            char buffer[2048];
-            while (!m_stop) {
-                if (recv(m_fd, buffer, sizeof buffer, 0) >= 0)
-                    ++m_received;
-            }
-        });
-    }
-    ~UdpSink()
-    {
-        m_stop = true;
-        m_thread.join();
-        close(m_fd);
-    }
-    UdpSink(const UdpSink &) = delete;
-    UdpSink &operator=(const UdpSink &) = delete;
-    std::size_t received() const { return m_received; }
-
-private:
-    int m_fd = -1;
-    std::atomic<bool> m_stop {false};
-    std::atomic<std::size_t> m_received {0};
-    std::thread m_thread;
-};
-
-// Key commands alternating Key 1 On and Key 1 Off, `gapNs` apart; when each was sent.
-std::vector<std::int64_t> keyCommands(const std::string &bus, std::size_t count, std::int64_t gapNs)
-{
-    RemoteCall remote(bus);
-    std::vector<std::int64_t> sentAt;
-    const std::int64_t start = Pacing::nowNs();
-    for (std::size_t i = 0; i < count; ++i) {
-        Pacing::sleepUntil(start + std::int64_t(i) * gapNs);
-        sentAt.push_back(Pacing::nowNs());
-        remote.handleEvent("Bvrq", i % 2 == 0 ? "Rel0" : "Rel1", 3000);
-    }
-    return sentAt;
-}
-
-void samplerRows(Siege &siege, const RemoteSampler &sampler, bool worst)
-{
-    siege.report.row("D-Bus HandleEvent p99", sampler.p99Text(), "< 100 ms", sampler.p99Ms() < 100);
-    if (worst)
-        siege.report.row("D-Bus HandleEvent worst", fixed(sampler.maxMs()) + " ms", "< 500 ms", sampler.maxMs() < 500);
 }
 } // namespace
 
@@ -134,12 +43,7 @@ void attackSilentNameServer(Siege &siege)
     writeFile(resolvConf, "nameserver " + o.driverAddress + "\n");
     UdpSink nameServer(o.driverAddress, 53);
     Program program(siege, "a15", {.tapRows = true, .confinement = {.resolvConf = resolvConf}});
-    std::string prefs = program.standardPrefs();
-    prefs.replace(
-        prefs.find("\"chrWorksIP\":\"" + o.driverAddress), 14 + o.driverAddress.size(), "\"chrWorksIP\":\"" + mainName);
-    prefs.replace(prefs.find("\"chrWorksIPBup\":\"" + o.backupAddress), 17 + o.backupAddress.size(),
-        "\"chrWorksIPBup\":\"" + backupName);
-    writeFile(program.prefsFile(), prefs);
+    writeFile(program.prefsFile(), namedServerPrefs(o, program, mainName, backupName));
     program.start();
     if (!program.waitOpened() || !program.enable()) {
         siege.report.row("program opened and enabled", "no", "yes", false);

@@ -201,3 +201,4 @@ void attackFormatCharacters(Siege &siege); // 26
 void attackLongPeerMessage(Siege &siege); // 27
 void attackInputWhileNetworkTalks(Siege &siege); // 33
 void attackHangUpAndOpener(Siege &siege); // 34
+void attackLookupPileUp(Siege &siege); // 32

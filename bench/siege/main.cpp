@@ -44,6 +44,7 @@ int main(int argc, char *argv[])
         {27, attackLongPeerMessage},
         {28, attackUnreadPrefs},
         {29, attackPlantedDailyLog},
+        {32, attackLookupPileUp},
         {33, attackInputWhileNetworkTalks},
         {34, attackHangUpAndOpener},
     };

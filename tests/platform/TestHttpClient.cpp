@@ -82,24 +82,35 @@ QStringList inheritable()
 }
 
 // Points this process's name lookups, in a mount namespace of its own, at a name server of ours
-// that takes every query and answers none. Empty when that is set up, else why not.
+// that takes every query and answers none, with a resolver that waits long for it; the hosts
+// file knows one name, graphics.brenvale.test. Empty when that is set up, else why not.
 QString silenceNameServer()
 {
     static const QString why = [] {
         static QUdpSocket server;
         static QTemporaryDir dir;
         const QString conf = dir.filePath(QStringLiteral("resolv.conf"));
-        QFile file(conf);
-        if (!server.bind(QHostAddress(QStringLiteral("127.0.0.153")), 53) || !file.open(QIODevice::WriteOnly)
-            || file.write("nameserver 127.0.0.153\noptions timeout:30 attempts:1\n") < 0)
+        const QString hosts = dir.filePath(QStringLiteral("hosts"));
+        QFile confFile(conf);
+        QFile hostsFile(hosts);
+        if (!server.bind(QHostAddress(QStringLiteral("127.0.0.153")), 53) || !confFile.open(QIODevice::WriteOnly)
+            || confFile.write("nameserver 127.0.0.153\noptions timeout:30 attempts:5\n") < 0
+            || !hostsFile.open(QIODevice::WriteOnly) || hostsFile.write("127.0.0.1 graphics.brenvale.test\n") < 0)
             return QStringLiteral("no name server of our own: ") + server.errorString();
-        file.close();
+        confFile.close();
+        hostsFile.close();
         if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-            || mount(QFile::encodeName(conf).constData(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0)
+            || mount(QFile::encodeName(conf).constData(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) != 0
+            || mount(QFile::encodeName(hosts).constData(), "/etc/hosts", nullptr, MS_BIND, nullptr) != 0)
             return QStringLiteral("no mount namespace of our own: ") + QString::fromLocal8Bit(strerror(errno));
         return QString();
     }();
     return why;
+}
+
+int threadCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 } // namespace
@@ -114,6 +125,8 @@ private Q_SLOTS:
     void transfersPerServer();
     void lookupNeverAnswered_data();
     void lookupNeverAnswered();
+    void oneLookupPerName();
+    void namedServerAnswers();
 };
 
 void TestHttpClient::oneRequestOneOutcome_data()
@@ -131,7 +144,7 @@ void TestHttpClient::oneRequestOneOutcome_data()
                                          << 5000 << "Reply header too large";
     // 40 bytes 100 ms apart: a limit on silence alone would let the answer through.
     QTest::newRow("trickle past the limit") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")
-                                            << QByteArray() << 100 << 1000 << "Operation canceled";
+                                            << QByteArray() << 100 << 1000 << "No answer within 1 s";
     // libcurl drops chunk extensions unseen: only the bytes the connection received bound them.
     QTest::newRow("endless chunk extension") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1;")
                                              << QByteArray(65536, 'e') << 0 << 5000 << "Reply too large";
@@ -210,7 +223,7 @@ void TestHttpClient::transfersPerServer()
 
     // Their time limit frees the server for the next.
     QTRY_COMPARE_WITH_TIMEOUT(errors.size(), HttpClient::transfersPerServer + 3, 5000);
-    QCOMPARE(errors.count(QStringLiteral("Operation canceled")), HttpClient::transfersPerServer + 1);
+    QCOMPARE(errors.count(QStringLiteral("No answer within 1.5 s")), HttpClient::transfersPerServer + 1);
     send(full);
     QTRY_COMPARE(full.requests, HttpClient::transfersPerServer + 1);
 }
@@ -245,7 +258,7 @@ void TestHttpClient::lookupNeverAnswered()
     clock.start();
     if (end == QLatin1String("limit")) {
         QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 1, 5000);
-        QCOMPARE(outcomes.constFirst().error, QStringLiteral("Operation canceled"));
+        QCOMPARE(outcomes.constFirst().error, QStringLiteral("No answer within 1 s"));
         QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
     } else {
         if (end == QLatin1String("cancel"))
@@ -256,6 +269,71 @@ void TestHttpClient::lookupNeverAnswered()
         QTest::qWait(100);
         QVERIFY(outcomes.isEmpty());
     }
+}
+
+// However long the resolver waits for its name server, one lookup per name runs at a time: the
+// requests that come meanwhile wait for it within their own limit, and later ones start no other.
+void TestHttpClient::oneLookupPerName()
+{
+    if (const QString why = silenceNameServer(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    HttpClient client;
+    QStringList errors;
+    const auto send = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            for (const char *url : {"http://main.brenvale.invalid:5201", "http://backup.brenvale.invalid:5201"}) {
+                QVERIFY(client
+                            .start({"POST", url, "application/json", kBody, std::chrono::milliseconds(1000)},
+                                [&errors](const HttpClient::Outcome &outcome) { errors.append(outcome.error); })
+                            .ok());
+            }
+            QTest::qWait(100);
+        }
+    };
+    const int before = threadCount();
+    QElapsedTimer clock;
+    clock.start();
+    send(3);
+    QCOMPARE(threadCount(), before + 2);
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 6, 1500);
+    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+
+    // The lookups outlive those requests; the next ones wait for them too.
+    send(2);
+    QCOMPARE(threadCount(), before + 2);
+    QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 10, 1500);
+    QTest::qWait(200);
+    QCOMPARE(errors, QStringList(10, QStringLiteral("No answer within 1 s")));
+}
+
+// A name found is handed to libcurl: the request reaches the server, and the next one to the same
+// name goes without a lookup of its own.
+void TestHttpClient::namedServerAnswers()
+{
+    if (const QString why = silenceNameServer(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    ScriptedServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", {}, 0);
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    HttpClient client;
+    QList<HttpClient::Outcome> outcomes;
+    const QByteArray url = "http://graphics.brenvale.test:" + QByteArray::number(server.serverPort());
+    const auto send = [&] {
+        QVERIFY(client
+                    .start({"POST", url, "application/json", kBody, std::chrono::milliseconds(5000)},
+                        [&outcomes](const HttpClient::Outcome &outcome) { outcomes.append(outcome); })
+                    .ok());
+    };
+    send();
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 1, 5000);
+    const int before = threadCount();
+    send();
+    QCOMPARE(threadCount(), before);
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 2, 5000);
+    for (const HttpClient::Outcome &outcome : std::as_const(outcomes)) {
+        QVERIFY2(outcome.answered, qPrintable(outcome.error));
+        QCOMPARE(outcome.content, QByteArray("ok"));
+    }
+    QCOMPARE(server.requests, 2);
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)

@@ -2,6 +2,7 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/platform/HttpClient.h"
 
+#include "core/platform/Clock.h"
 #include "core/platform/SocketOptions.h"
 
 #include <QSocketNotifier>
@@ -11,12 +12,27 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <optional>
 #include <vector>
 
 namespace {
 constexpr const char *kAcceptedEncodings = "zstd, br, gzip, deflate";
 // Far more than any answer's status line and header fields; the rest of a longer head is not read.
 constexpr qsizetype headCap = 16 * 1024;
+// How long the addresses of a name are used before it is looked up again: libcurl's own default.
+constexpr qint64 knownForMs = 60 * 1000;
+
+// libcurl takes the addresses from here instead of looking the name up itself. The entry goes
+// into the client's cache of names with libcurl's usual expiry ('+'), replacing an older one.
+curl_slist *resolveEntry(const QByteArray &server, const QList<QByteArray> &addresses)
+{
+    return curl_slist_append(nullptr, ('+' + server + ':' + addresses.join(',')).constData());
+}
+
+QString timeoutText(std::chrono::milliseconds limit)
+{
+    return QStringLiteral("No answer within %1 s").arg(double(limit.count()) / 1000.0);
+}
 } // namespace
 
 struct HttpClient::Transfer
@@ -25,8 +41,13 @@ struct HttpClient::Transfer
     CURL *easy = nullptr;
     CURLU *url = nullptr;
     curl_slist *headers = nullptr;
+    curl_slist *resolve = nullptr; // the addresses of its host name, for libcurl
+    QByteArray host;
     QByteArray server; // "host:port"
     bool running = false; // in libcurl, and counted against its server
+    bool waiting = false; // for its host name to be looked up, and counted against its server
+    std::chrono::milliseconds timeout {};
+    qint64 deadlineMs = 0; // monotonic
     std::vector<int> sockets; // the ones libcurl watches for it
     QByteArray method;
     QByteArray content; // libcurl sends it from here
@@ -43,6 +64,7 @@ struct HttpClient::Transfer
         curl_easy_cleanup(easy);
         curl_url_cleanup(url);
         curl_slist_free_all(headers);
+        curl_slist_free_all(resolve);
     }
 
     // Keeps the start of the body. Taking fewer bytes than given makes libcurl end the
@@ -124,7 +146,7 @@ struct HttpClient::Transfer
         case CURLE_GOT_NOTHING:
             return QStringLiteral("Connection closed");
         case CURLE_OPERATION_TIMEDOUT:
-            return QStringLiteral("Operation canceled");
+            return timeoutText(timeout);
         case CURLE_COULDNT_RESOLVE_HOST: {
             char *host = nullptr;
             if (curl_url_get(url, CURLUPART_HOST, &host, 0) != CURLUE_OK)
@@ -150,6 +172,10 @@ HttpClient::HttpClient(QObject *parent) : QObject(parent)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
+    m_waitTimer.setSingleShot(true);
+    m_waitTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_waitTimer, &QTimer::timeout, this, &HttpClient::expireWaiting);
+    connect(&m_lookups, &HostLookup::found, this, &HttpClient::looked);
     if (!m_multi)
         return;
 
@@ -177,6 +203,10 @@ HttpClient::HttpClient(QObject *parent) : QObject(parent)
 
 HttpClient::~HttpClient()
 {
+    // Taking the transfers out makes libcurl call back to stop watching sockets and timing;
+    // nothing is left here to call, and the event loop may already be gone.
+    curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, nullptr);
+    curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, nullptr);
     for (const auto &[id, transfer] : m_transfers) {
         if (transfer->running)
             curl_multi_remove_handle(m_multi, transfer->easy);
@@ -199,6 +229,7 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     char *port = nullptr;
     curl_url_get(transfer->url, CURLUPART_HOST, &host, 0);
     curl_url_get(transfer->url, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT);
+    transfer->host = QByteArray(host);
     transfer->server = QByteArray(host) + ':' + QByteArray(port);
     curl_free(host);
     curl_free(port);
@@ -251,6 +282,8 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     transfer->content = request.content;
     transfer->handler = std::move(handler);
     transfer->id = ++m_lastId;
+    transfer->timeout = request.timeout;
+    transfer->deadlineMs = Clock::monotonicMs() + request.timeout.count();
 
     CURL *easy = transfer->easy;
     CURLcode failed = CURLE_OK;
@@ -291,18 +324,103 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     // Known to the client before libcurl can name it in a callback.
     const quint64 id = transfer->id;
     Transfer &added = *m_transfers.emplace(id, std::move(transfer)).first->second;
-    if (curl_multi_add_handle(m_multi, easy) != CURLM_OK) {
+    const bool named = !HostLookup::isNumeric(added.host);
+    if (named) {
+        const auto known = m_known.constFind(added.host);
+        if (known == m_known.cend() || Clock::monotonicMs() - known->atMs >= knownForMs) {
+            added.waiting = true;
+            m_lookups.lookup(added.host);
+            expireWaiting();
+            return id;
+        }
+        added.resolve = resolveEntry(added.server, known->addresses);
+    }
+    if ((named && !added.resolve) || !launch(added)) {
         m_transfers.erase(id);
         return Result<quint64>::failure(QStringLiteral("Could not start the request"));
     }
-    added.running = true;
     return id;
+}
+
+bool HttpClient::launch(Transfer &transfer)
+{
+    if (transfer.resolve && curl_easy_setopt(transfer.easy, CURLOPT_RESOLVE, transfer.resolve) != CURLE_OK)
+        return false;
+    if (curl_multi_add_handle(m_multi, transfer.easy) != CURLM_OK)
+        return false;
+    transfer.running = true;
+    return true;
+}
+
+void HttpClient::looked(const QByteArray &host, const QList<QByteArray> &addresses)
+{
+    if (addresses.isEmpty())
+        m_known.remove(host);
+    else
+        m_known.insert(host, {addresses, Clock::monotonicMs()});
+    std::vector<quint64> ids;
+    for (const auto &[id, transfer] : m_transfers) {
+        if (transfer->waiting && transfer->host == host)
+            ids.push_back(id);
+    }
+    std::ranges::sort(ids);
+    for (const quint64 id : ids) {
+        const auto found = m_transfers.find(id);
+        if (found == m_transfers.end()) // its handler ended it
+            continue;
+        Transfer &transfer = *found->second;
+        transfer.waiting = false;
+        Outcome outcome;
+        if (addresses.isEmpty()) {
+            outcome.error = QStringLiteral("Host %1 not found").arg(QString::fromUtf8(host));
+        } else if (transfer.deadlineMs <= Clock::monotonicMs()) {
+            outcome.error = timeoutText(transfer.timeout);
+        } else {
+            // What is left of its time after the wait; at least 1 ms, as 0 means none to libcurl.
+            const long left = std::max(long(transfer.deadlineMs - Clock::monotonicMs()), 1L);
+            transfer.resolve = resolveEntry(transfer.server, addresses);
+            if (transfer.resolve && curl_easy_setopt(transfer.easy, CURLOPT_TIMEOUT_MS, left) == CURLE_OK
+                && launch(transfer))
+                continue;
+            outcome.error = QStringLiteral("Could not start the request");
+        }
+        report(*take(id), outcome);
+    }
+    expireWaiting();
+}
+
+void HttpClient::expireWaiting()
+{
+    std::vector<quint64> expired;
+    for (const auto &[id, transfer] : m_transfers) {
+        if (transfer->waiting && transfer->deadlineMs <= Clock::monotonicMs())
+            expired.push_back(id);
+    }
+    std::ranges::sort(expired);
+    for (const quint64 id : expired) {
+        if (const std::unique_ptr<Transfer> transfer = take(id)) {
+            Outcome outcome;
+            outcome.error = timeoutText(transfer->timeout);
+            report(*transfer, outcome);
+        }
+    }
+    // After the handlers, which may have started requests of their own.
+    std::optional<qint64> next;
+    for (const auto &[id, transfer] : m_transfers) {
+        if (transfer->waiting)
+            next = std::min(next.value_or(transfer->deadlineMs), transfer->deadlineMs);
+    }
+    if (next)
+        m_waitTimer.start(int(std::clamp<qint64>(*next - Clock::monotonicMs(), 0, INT_MAX)));
+    else
+        m_waitTimer.stop();
 }
 
 int HttpClient::inFlight(const QByteArray &server) const
 {
-    return static_cast<int>(std::ranges::count_if(
-        m_transfers, [&server](const auto &entry) { return entry.second->running && entry.second->server == server; }));
+    return static_cast<int>(std::ranges::count_if(m_transfers, [&server](const auto &entry) {
+        return (entry.second->running || entry.second->waiting) && entry.second->server == server;
+    }));
 }
 
 void HttpClient::cancel(quint64 id)

@@ -2,9 +2,11 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/HostLookup.h"
 #include "core/platform/Result.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -21,18 +23,21 @@ class QSocketNotifier;
 // Every request:
 // - has a connection of its own, opened for it and closed after it; libcurl resends a request
 //   only on a reused connection, so nothing is ever sent twice;
-// - ends within its time limit counted from its start, however slowly the server answers;
+// - ends within its time limit counted from its start, however slowly the server or the name
+//   server answers, and then with the error "No answer within <limit> s";
 // - keeps at most contentCap bytes of the answer's body: past them it reads no further, and
 //   the answer is the part kept;
 // - ends with an error once receivedCap bytes have come in on its connection, counted by the
 //   kernel, so that what libcurl reads and drops unseen (chunk extensions) is bounded too;
 // - goes to no proxy and follows no redirect; it offers four compressed encodings (zstd, br,
 //   gzip, deflate), and an answer in one of them is unpacked before the cap counts it;
-// - waits for no name lookup on the client's thread: a lookup the name server never answers
-//   runs on in libcurl's thread while the request ends at its limit, is cancelled or goes with
-//   the client;
-// - is not sent while transfersPerServer others to the same host and port are in flight: it
-//   then ends with an error on the next turn of the event loop;
+// - waits for no name lookup on the client's thread: a host name is looked up by HostLookup, one
+//   lookup per name at a time, and a request whose name is being looked up waits for that
+//   lookup within its own limit instead of starting another; the addresses found serve for a
+//   minute, as libcurl's own cache would; a numeric address goes to libcurl as it is;
+// - is not sent while transfersPerServer others to the same host and port are in flight (those
+//   waiting for their name count too): it then ends with an error on the next turn of the event
+//   loop;
 // - ends in exactly one call of its handler, on the client's thread, unless cancelled first.
 // Every descriptor the client and libcurl open for it is closed on exec.
 class HttpClient : public QObject
@@ -83,6 +88,11 @@ private:
         quint64 owner = 0; // the transfer the socket belongs to
     };
 
+    // Hands a transfer to libcurl, with the addresses of its name when it has them.
+    bool launch(Transfer &transfer);
+    void looked(const QByteArray &host, const QList<QByteArray> &addresses);
+    // Ends the transfers that waited for their name as long as they may, and times the next.
+    void expireWaiting();
     void watch(Transfer *owner, int socket, int what);
     void act(int socket, int events);
     void takeFinished();
@@ -92,8 +102,17 @@ private:
     int inFlight(const QByteArray &server) const;
     void report(Transfer &transfer, const Outcome &outcome);
 
+    struct Known
+    {
+        QList<QByteArray> addresses;
+        qint64 atMs = 0;
+    };
+
     void *m_multi;
     QTimer m_timer;
+    HostLookup m_lookups;
+    QHash<QByteArray, Known> m_known; // host name: the addresses its last lookup found
+    QTimer m_waitTimer; // the next limit of a transfer waiting for its name
     std::unordered_map<int, Watch> m_watches;
     std::unordered_map<quint64, std::unique_ptr<Transfer>> m_transfers;
     quint64 m_lastId = 0;
