@@ -187,3 +187,5 @@ void attackChunkExtension(Siege &siege); // 19
 void attackPlayoutPileUp(Siege &siege); // 18
 void attackInheritance(Siege &siege); // 20
 void attackSignalBursts(Siege &siege); // 21
+void attackReplugged(Siege &siege); // 30
+void attackReaddressed(Siege &siege); // 31
