@@ -65,6 +65,8 @@ QStringList ipv4Addresses()
 
 QStringList freshIPv4Addresses()
 {
+    if (newsWaiting())
+        hostAddresses().changed();
     return hostAddresses().fresh();
 }
 

@@ -48,5 +48,8 @@ constexpr int SettleMs = 300;
 bool watchChanges(QObject *context, std::function<void()> onChange);
 // Told by the watcher: the address lists no longer hold.
 void addressesChanged();
+// Whether news of the host's network waits unread in a watcher. A message sent from a new
+// address can be handled in the same turn of the loop as that news, before it.
+bool newsWaiting();
 
 } // namespace HostNetwork

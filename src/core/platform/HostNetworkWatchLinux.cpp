@@ -5,6 +5,7 @@
 #include "core/platform/DebugLog.h"
 
 #include <QHash>
+#include <QList>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -13,6 +14,7 @@
 #include <linux/if.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +23,9 @@ namespace {
 // The link flags whose change matters to a group membership or a route. Other news of a link
 // (a wireless scan, say, comes as a new-link message too) is no change of the network.
 constexpr unsigned RelevantLinkFlags = IFF_UP | IFF_RUNNING | IFF_LOWER_UP;
+
+// The route sockets of the watchers alive.
+QList<int> s_watching;
 
 // The kernel's route socket, subscribed to link and IPv4 address news, read on the event loop.
 class Watcher : public QObject
@@ -33,8 +38,13 @@ public:
         m_settle.setInterval(SettleMs);
         connect(&m_settle, &QTimer::timeout, this, [this] { m_onChange(); });
         connect(&m_notifier, &QSocketNotifier::activated, this, [this] { readNews(); });
+        s_watching.append(m_fd);
     }
-    ~Watcher() override { ::close(m_fd); }
+    ~Watcher() override
+    {
+        s_watching.removeOne(m_fd);
+        ::close(m_fd);
+    }
     Watcher(const Watcher &) = delete;
     Watcher &operator=(const Watcher &) = delete;
 
@@ -107,6 +117,16 @@ private:
     QHash<int, unsigned> m_linkFlags;
 };
 } // namespace
+
+bool newsWaiting()
+{
+    for (const int fd : std::as_const(s_watching)) {
+        pollfd waiting {fd, POLLIN, 0};
+        if (::poll(&waiting, 1, 0) > 0)
+            return true;
+    }
+    return false;
+}
 
 bool watchChanges(QObject *context, std::function<void()> onChange)
 {
