@@ -202,3 +202,5 @@ void attackLongPeerMessage(Siege &siege); // 27
 void attackInputWhileNetworkTalks(Siege &siege); // 33
 void attackHangUpAndOpener(Siege &siege); // 34
 void attackLookupPileUp(Siege &siege); // 32
+void attackReplugged(Siege &siege); // 30
+void attackReaddressed(Siege &siege); // 31

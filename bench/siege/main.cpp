@@ -44,6 +44,8 @@ int main(int argc, char *argv[])
         {27, attackLongPeerMessage},
         {28, attackUnreadPrefs},
         {29, attackPlantedDailyLog},
+        {30, attackReplugged},
+        {31, attackReaddressed},
         {32, attackLookupPileUp},
         {33, attackInputWhileNetworkTalks},
         {34, attackHangUpAndOpener},

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // One member of the peer group, for the cross-host test: binds port 8083, registers in the
-// group "Brenvale", prints what happens as lines and takes commands on standard input:
+// group "Brenvale", joins it again when the host's network changes, as the program does, prints
+// what happens as lines and takes commands on standard input:
 //   rollcall | send <command> <data> | unregister | members | quit
 // Output lines: "ready <address>", "joined <address>", "left <address>",
-// "message <from> <command> <data>", "members <a>,<b>,...", "error <code>".
+// "message <from> <command> <data>", preceded by "own <from>" when the host takes the sender
+// for itself, "members <a>,<b>,...", "error <code>".
 #include "core/groupmsg/AutoDiscovery.h"
+#include "core/platform/Services.h"
+#include "core/trigger/GroupRejoin.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,12 +30,15 @@ int main(int argc, char **argv)
     const QString group = QStringLiteral("Brenvale");
 
     AutoDiscovery peer;
+    const HostNetwork::View network = Services::system(nullptr).network;
     QObject::connect(&peer, &AutoDiscovery::MemberJoined, &app,
         [](const QString &address) { say(QStringLiteral("joined ") + address); });
     QObject::connect(&peer, &AutoDiscovery::MemberLeft, &app,
         [](const QString &address) { say(QStringLiteral("left ") + address); });
     QObject::connect(
-        &peer, &AutoDiscovery::ReceivedMessage, &app, [](const QString &from, qint32 command, const QByteArray &data) {
+        &peer, &AutoDiscovery::ReceivedMessage, &app, [&](const QString &from, qint32 command, const QByteArray &data) {
+            if (network.isOwnAddress(from))
+                say(QStringLiteral("own ") + from);
             say(QStringLiteral("message %1 %2 %3").arg(from).arg(command).arg(QString::fromUtf8(data)));
         });
     QObject::connect(&peer, &AutoDiscovery::Error, &app, [](int code) { say(QStringLiteral("error %1").arg(code)); });
@@ -40,6 +47,7 @@ int main(int argc, char **argv)
     if (!peer.IsConnected())
         return 1;
     peer.Register(group);
+    GroupRejoin rejoin({{peer.GroupAddress(), [&peer] { return peer.JoinAgain(); }}}, network);
     say(QStringLiteral("ready ") + peer.LocalAddress());
 
     QFile input;

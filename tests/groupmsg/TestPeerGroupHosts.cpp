@@ -2,11 +2,13 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The peer group across three hosts: three network namespaces joined by veth pairs on a
 // bridge, one group member (PeerGroupHost) in each, on the real port and group.
+#include "support/Command.h"
 #include "support/HostNamespaces.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <memory>
@@ -84,6 +86,8 @@ private Q_SLOTS:
     void initTestCase();
     void everyoneListsEveryone();
     void groupMessageReachesAllAndLoopsBack();
+    void ownMessagesAfterAddressChange();
+    void heardAgainAfterCardReplugged();
     void leaveIsReportedToOthersOnly();
     void cleanupTestCase();
 
@@ -153,6 +157,59 @@ void TestPeerGroupHosts::groupMessageReachesAllAndLoopsBack()
     const QString expected = QStringLiteral("message 10.99.0.1 21 Enabled");
     for (int j = 0; j < 3; ++j)
         QTRY_COMPARE_WITH_TIMEOUT(host(j).countSince(marks[j], expected), 1, 5000);
+}
+
+void TestPeerGroupHosts::ownMessagesAfterAddressChange()
+{
+    Host &b = host(1);
+    const QString ns = m_network.namespaceOf(QStringLiteral("B"));
+    const auto ip = [&ns](const QString &arguments) {
+        QString out;
+        return Command::run(QStringLiteral("ip"), QStringList {QStringLiteral("-n"), ns} + arguments.split(u' '), &out);
+    };
+    // B keeps its address for the tests that follow, whatever happens here.
+    const auto restore = qScopeGuard([&ip] {
+        ip(QStringLiteral("addr replace 10.99.0.2/24 dev veth0"));
+        ip(QStringLiteral("route replace 224.0.0.0/4 dev veth0"));
+    });
+    // Our own message first, so that the host has just read its addresses when they change.
+    qsizetype mark = b.mark();
+    b.command(QStringLiteral("send 7 before"));
+    QTRY_COMPARE_WITH_TIMEOUT(b.countSince(mark, QStringLiteral("message 10.99.0.2 7 before")), 1, 5000);
+    QCOMPARE(b.countSince(mark, QStringLiteral("own 10.99.0.2")), 1);
+
+    // A new lease; no address at all, with the group route put back, so that our messages go
+    // out and come back from 0.0.0.0; the old address again.
+    const qsizetype markA = host(0).mark();
+    for (const QString &address : {QStringLiteral("10.99.0.22"), QString(), QStringLiteral("10.99.0.2")}) {
+        QVERIFY(ip(QStringLiteral("addr flush dev veth0")));
+        if (!address.isEmpty())
+            QVERIFY(ip(QStringLiteral("addr add %1/24 dev veth0").arg(address)));
+        QVERIFY(ip(QStringLiteral("route replace 224.0.0.0/4 dev veth0")));
+        const QString from = address.isEmpty() ? QStringLiteral("0.0.0.0") : address;
+        mark = b.mark();
+        b.command(QStringLiteral("send 21 Enabled"));
+        QTRY_COMPARE_WITH_TIMEOUT(b.countSince(mark, QStringLiteral("message %1 21 Enabled").arg(from)), 1, 5000);
+        QVERIFY2(b.countSince(mark, QStringLiteral("own ") + from) == 1, qPrintable(from));
+    }
+    // The others still take it for a peer's.
+    QTRY_COMPARE_WITH_TIMEOUT(host(0).countSince(markA, QStringLiteral("message 10.99.0.22 21 Enabled")), 1, 5000);
+    QCOMPARE(host(0).linesSince(markA).filter(QRegularExpression(QStringLiteral("^own "))), QStringList());
+}
+
+void TestPeerGroupHosts::heardAgainAfterCardReplugged()
+{
+    // A card replugged comes back as a new interface that holds no membership.
+    QVERIFY2(m_network.replug(QStringLiteral("C")), qPrintable(m_network.errorString()));
+    // Joined again once the news has settled: A's group messages reach C again.
+    bool heard = false;
+    for (int i = 0; i < 20 && !heard; ++i) {
+        const qsizetype mark = host(2).mark();
+        host(0).command(QStringLiteral("send 7 replugged"));
+        heard = QTest::qWaitFor(
+            [&] { return host(2).countSince(mark, QStringLiteral("message 10.99.0.1 7 replugged")) > 0; }, 300);
+    }
+    QVERIFY(heard);
 }
 
 void TestPeerGroupHosts::leaveIsReportedToOthersOnly()

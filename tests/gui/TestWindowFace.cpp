@@ -151,7 +151,7 @@ void TestWindowFace::initTestCase()
 
     // No interface: the window opens no socket.
     Services services = Services::system(new HttpClient(this));
-    services.network = {[] { return 0; }, [] { return QStringList(); }};
+    services.network = {[] { return 0; }, [] { return QStringList(); }, {}, {}};
     m_window = Window1::instance(services, boxes);
     QVERIFY(m_window);
     // Read before the event loop gets a chance to paint: painting drops the backdrops.

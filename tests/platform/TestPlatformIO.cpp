@@ -4,6 +4,7 @@
 // error nobody reads, and a UDP socket with a long backlog (on loopback, inside the test
 // namespace).
 #include "core/platform/DebugLog.h"
+#include "core/platform/HostAddressCache.h"
 #include "core/platform/OutsideText.h"
 #include "core/platform/SystemLogSink.h"
 #include "core/platform/UDPSocket.h"
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void backlogGoesInBoundedBatches();
     void throwingHandlerLeavesSocketDelivering_data();
     void throwingHandlerLeavesSocketDelivering();
+    void hostAddressReads_data();
+    void hostAddressReads();
 };
 
 void TestPlatformIO::escapes_data()
@@ -228,6 +231,47 @@ void TestPlatformIO::throwingHandlerLeavesSocketDelivering()
     sender.writeDatagram("third", QHostAddress::LocalHost, quint16(socket.Port()));
     QTRY_COMPARE(received.size(), 3);
     QCOMPARE(received.last(), QByteArray("third"));
+}
+
+void TestPlatformIO::hostAddressReads_data()
+{
+    // Calls at milliseconds: a<ms> the list, f<ms> a fresh one for a sender it missed, c<ms>
+    // the host reports a change. Every peer message looks, a flood of strangers included.
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<int>("reads");
+    QTest::newRow("kept for a second") << "a0 a500 a999" << 1;
+    QTest::newRow("read again after it") << "a0 a1000" << 2;
+    QTest::newRow("misses within a quarter second share a read") << "a0 f1 f120 f249" << 1;
+    QTest::newRow("a miss after that reads") << "a0 f250" << 2;
+    QString flood;
+    for (int ms = 0; ms < 1000; ms += 5)
+        flood += QStringLiteral("f%1 ").arg(ms);
+    QTest::newRow("a flood of misses: four reads a second") << flood.trimmed() << 4;
+    QTest::newRow("a change: the next look reads") << "a0 c10 a11 a12" << 2;
+    QTest::newRow("a change: the next miss reads") << "f0 c1 f2 f3 f4" << 2;
+}
+
+void TestPlatformIO::hostAddressReads()
+{
+    QFETCH(QString, calls);
+    QFETCH(int, reads);
+    int readCount = 0;
+    qint64 now = 0;
+    // Each read finds the host changed, so a list shows which read it came from.
+    HostAddressCache cache([&] { return QStringList {QString::number(++readCount)}; }, [&] { return now; });
+    QStringList last;
+    const QStringList steps = calls.split(u' ');
+    for (const QString &step : steps) {
+        now = step.mid(1).toLongLong();
+        if (step.startsWith(u'a'))
+            last = cache.addresses();
+        else if (step.startsWith(u'f'))
+            last = cache.fresh();
+        else
+            cache.changed();
+    }
+    QCOMPARE(readCount, reads);
+    QCOMPARE(last, QStringList {QString::number(reads)});
 }
 
 QTEST_GUILESS_MAIN(TestPlatformIO)

@@ -74,32 +74,47 @@ bool HostNamespaces::create(const QStringList &hosts)
         && runStep(ip,
             {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("br0"),
                 QStringLiteral("up")});
-    for (qsizetype i = 0; ok && i < hosts.size(); ++i) {
-        const QString ns = namespaceOf(hosts.at(i));
-        const QString port = QStringLiteral("p") + hosts.at(i);
-        ok = runStep(ip,
-                 {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("add"), port, QStringLiteral("type"),
-                     QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("veth0"),
-                     QStringLiteral("netns"), ns})
-            && runStep(ip,
-                {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("set"), port,
-                    QStringLiteral("master"), QStringLiteral("br0"), QStringLiteral("up")})
-            && runStep(ip,
-                {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                    QStringLiteral("up")})
-            && runStep(ip,
-                {QStringLiteral("-n"), ns, QStringLiteral("addr"), QStringLiteral("add"),
-                    addressOf(hosts.at(i)) + QStringLiteral("/24"), QStringLiteral("dev"), QStringLiteral("veth0")})
-            && runStep(ip,
-                {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("veth0"),
-                    QStringLiteral("up")})
-            && runStep(ip,
-                {QStringLiteral("-n"), ns, QStringLiteral("route"), QStringLiteral("add"),
-                    QStringLiteral("224.0.0.0/4"), QStringLiteral("dev"), QStringLiteral("veth0")});
-    }
+    for (qsizetype i = 0; ok && i < hosts.size(); ++i)
+        ok = connectHost(hosts.at(i));
     if (!ok)
         remove();
     return ok;
+}
+
+bool HostNamespaces::connectHost(const QString &host)
+{
+    const QString sw = namespaceOf(switchHost);
+    const QString ns = namespaceOf(host);
+    const QString port = QStringLiteral("p") + host;
+    return runStep(ip,
+               {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("add"), port, QStringLiteral("type"),
+                   QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("veth0"),
+                   QStringLiteral("netns"), ns})
+        && runStep(ip,
+            {QStringLiteral("-n"), sw, QStringLiteral("link"), QStringLiteral("set"), port, QStringLiteral("master"),
+                QStringLiteral("br0"), QStringLiteral("up")})
+        && runStep(ip,
+            {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
+                QStringLiteral("up")})
+        && runStep(ip,
+            {QStringLiteral("-n"), ns, QStringLiteral("addr"), QStringLiteral("add"),
+                addressOf(host) + QStringLiteral("/24"), QStringLiteral("dev"), QStringLiteral("veth0")})
+        && runStep(ip,
+            {QStringLiteral("-n"), ns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("veth0"),
+                QStringLiteral("up")})
+        && runStep(ip,
+            {QStringLiteral("-n"), ns, QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("224.0.0.0/4"),
+                QStringLiteral("dev"), QStringLiteral("veth0")});
+}
+
+bool HostNamespaces::replug(const QString &host)
+{
+    m_error.clear();
+    // Deleting one end of a veth pair deletes the other.
+    return runStep(ip,
+               {QStringLiteral("-n"), namespaceOf(switchHost), QStringLiteral("link"), QStringLiteral("del"),
+                   QStringLiteral("p") + host})
+        && connectHost(host);
 }
 
 void HostNamespaces::remove()

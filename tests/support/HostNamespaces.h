@@ -28,6 +28,9 @@ public:
     // whatever was made is already removed.
     bool create(const QStringList &hosts);
     void remove();
+    // Deletes the host's veth pair and makes it again as create() did, as a network card
+    // unplugged and plugged in again: same name, same address, a new interface.
+    bool replug(const QString &host);
 
     QString namespaceOf(const QString &host) const;
     // The host's first address, 10.99.<subnet>.<position>.
@@ -36,6 +39,8 @@ public:
 
 private:
     bool runStep(const QString &program, const QStringList &arguments);
+    // The host's veth to the switch, its address and its group route.
+    bool connectHost(const QString &host);
 
     QString m_prefix;
     int m_subnet;

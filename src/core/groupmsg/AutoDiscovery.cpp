@@ -37,6 +37,11 @@ void AutoDiscovery::Unregister(const QString &group)
     EasyUDPSocket::Unregister(group);
 }
 
+Result<> AutoDiscovery::JoinAgain()
+{
+    return JoinMulticastGroupAgain(GroupAddress());
+}
+
 void AutoDiscovery::UpdateMemberList()
 {
     if (!IsConnected())

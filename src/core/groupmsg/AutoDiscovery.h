@@ -36,6 +36,11 @@ public:
 
     void Register(const QString &group) override;
     void Unregister(const QString &group) override;
+    // Joins the registered group's address again after the host's network changed, without
+    // announcing anything: the others still know us.
+    Result<> JoinAgain();
+    // The address of the last group registered while bound.
+    QString GroupAddress() const { return HashGroupNameToIP(mGroupName); }
     // Empties the member list and asks the group for a roll call; the answers refill it.
     void UpdateMemberList();
     // The live list itself, each address once: later arrivals show in it and changes made to

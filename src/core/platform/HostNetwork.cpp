@@ -2,7 +2,9 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/platform/HostNetwork.h"
 
-#include <QElapsedTimer>
+#include "core/platform/Clock.h"
+#include "core/platform/HostAddressCache.h"
+
 #include <QHostAddress>
 #include <QNetworkInterface>
 
@@ -31,18 +33,12 @@ int interfaceCount()
     return up;
 }
 
-QStringList ipv4Addresses()
+namespace {
+QStringList readIPv4Addresses()
 {
-    // Asked for every peer message, the program's own echoes included: the kernel is asked
-    // at most once a second.
-    static QStringList addresses;
-    static QElapsedTimer age;
-    if (age.isValid() && age.elapsed() < 1000)
-        return addresses;
-    age.start();
-    addresses.clear();
     // Every IPv4 address of every interface: the echo of a group message carries the address
     // the route picked, which need not be an interface's first.
+    QStringList addresses;
     const auto interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface &interface : interfaces) {
         const auto entries = interface.addressEntries();
@@ -52,6 +48,46 @@ QStringList ipv4Addresses()
         }
     }
     return addresses;
+}
+
+HostAddressCache &hostAddresses()
+{
+    // Asked for every peer message, the program's own echoes included.
+    static HostAddressCache cache(&readIPv4Addresses, &Clock::monotonicMs);
+    return cache;
+}
+} // namespace
+
+QStringList ipv4Addresses()
+{
+    return hostAddresses().addresses();
+}
+
+QStringList freshIPv4Addresses()
+{
+    if (newsWaiting())
+        hostAddresses().changed();
+    return hostAddresses().fresh();
+}
+
+void addressesChanged()
+{
+    hostAddresses().changed();
+}
+
+bool View::isOwnAddress(const QString &address) const
+{
+    // While our interface has no IPv4 address our group messages go out, and come back, from
+    // 0.0.0.0. No other instance can be heard from there: the kernel drops a group datagram
+    // from the unspecified address unless the group is a local-link one (224.0.0.x), which
+    // neither of ours is.
+    if (address == QLatin1String("0.0.0.0"))
+        return true;
+    if (ipv4Addresses && ipv4Addresses().contains(address))
+        return true;
+    // Our address may have changed since the list was read: the echo of a message sent from
+    // the new one must not pass for a peer's.
+    return freshIPv4Addresses && freshIPv4Addresses().contains(address);
 }
 
 QString primaryIPv4Address()

@@ -6,5 +6,10 @@
 
 Services Services::system(HttpClient *http)
 {
-    return {&Clock::now, {&HostNetwork::interfaceCount, &HostNetwork::ipv4Addresses}, http, &Clock::monotonicMs};
+    return {&Clock::now,
+        {&HostNetwork::interfaceCount, &HostNetwork::ipv4Addresses, &HostNetwork::freshIPv4Addresses,
+            [](QObject *context, std::function<void()> onChange) {
+                HostNetwork::watchChanges(context, std::move(onChange));
+            }},
+        http, &Clock::monotonicMs};
 }

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Result.h"
+
 #include <QtGlobal>
 
 // Socket settings Qt does not offer (SocketOptionsPosix.cpp on Linux).
@@ -18,6 +20,10 @@ void setCloseOnExec(qintptr descriptor);
 // processes, for the socket pairs a library opens without saying so.
 void closeOnExecLocalSockets();
 bool isLocalSocket(qintptr descriptor);
+
+// Joins the IPv4 group `group` (host order) on the interface the route to it takes, as a join
+// at start does; a membership the socket still holds there counts as joined.
+Result<> joinGroupAgain(qintptr descriptor, quint32 group);
 
 // What the kernel has received on a TCP connection, every byte of it whether read or not;
 // -1 for anything that is not a TCP socket.

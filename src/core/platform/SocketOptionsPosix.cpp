@@ -8,7 +8,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace SocketOptions {
 
@@ -56,6 +59,18 @@ void closeOnExecLocalSockets()
             setCloseOnExec(fd);
     }
     ::closedir(folder);
+}
+
+Result<> joinGroupAgain(qintptr descriptor, quint32 group)
+{
+    ip_mreqn request {};
+    request.imr_multiaddr.s_addr = htonl(group);
+    request.imr_address.s_addr = htonl(INADDR_ANY);
+    request.imr_ifindex = 0;
+    if (::setsockopt(static_cast<int>(descriptor), IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request) == 0
+        || errno == EADDRINUSE)
+        return {};
+    return Result<>::failure(QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 qint64 tcpBytesReceived(qintptr descriptor)

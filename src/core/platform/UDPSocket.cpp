@@ -131,6 +131,16 @@ bool UDPSocket::JoinMulticastGroup(const QString &group)
     return true;
 }
 
+Result<> UDPSocket::JoinMulticastGroupAgain(const QString &group)
+{
+    const QHostAddress address(group);
+    if (address.protocol() != QAbstractSocket::IPv4Protocol)
+        return Result<>::failure(QStringLiteral("Invalid group \"%1\"").arg(group));
+    if (!IsConnected())
+        return Result<>::failure(QStringLiteral("Socket is not bound"));
+    return SocketOptions::joinGroupAgain(m_socket->socketDescriptor(), address.toIPv4Address());
+}
+
 void UDPSocket::LeaveMulticastGroup(const QString &group)
 {
     const QHostAddress address(group);

@@ -2,6 +2,8 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #pragma once
 
+#include "core/platform/Result.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -76,6 +78,10 @@ public:
 
     bool JoinMulticastGroup(const QString &group);
     void LeaveMulticastGroup(const QString &group);
+    // Joins `group` again after the host's network changed: a re-created interface has lost
+    // every membership, while one that only changed its address still holds it, which counts
+    // as joined. Raises no Error and leaves LastErrorCode alone; the result says why it failed.
+    Result<> JoinMulticastGroupAgain(const QString &group);
 
     void Poll();
     int PacketsAvailable() const;

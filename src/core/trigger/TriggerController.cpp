@@ -12,6 +12,7 @@
 #include "core/trigger/ChrWorksBody.h"
 #include "core/trigger/DailyLogFile.h"
 #include "core/trigger/DatagramLineLimit.h"
+#include "core/trigger/GroupRejoin.h"
 #include "core/trigger/Playout.h"
 #include "core/trigger/RelayCommand.h"
 #include "core/trigger/TSLTallyPacket.h"
@@ -97,7 +98,8 @@ TriggerController::OpenOutcome TriggerController::openSockets()
     }
     TSLrx->setPort(8900);
     TSLrx->Connect();
-    if (!TSLrx->JoinMulticastGroup(QStringLiteral("239.1.2.3"))) {
+    const QString tallyGroup = QStringLiteral("239.1.2.3");
+    if (!TSLrx->JoinMulticastGroup(tallyGroup)) {
         // Without the tally group the program runs on without its peer socket, which must
         // hear nothing while the view tells the operator.
         ChatSocket->Close();
@@ -106,6 +108,9 @@ TriggerController::OpenOutcome TriggerController::openSockets()
     RelayUDP->Connect();
     ChatSocket->Register(QStringLiteral("Brenvale"));
     ChatSocket->UpdateMemberList();
+    m_rejoin = new GroupRejoin({{tallyGroup, [this, tallyGroup] { return TSLrx->JoinMulticastGroupAgain(tallyGroup); }},
+                                   {ChatSocket->GroupAddress(), [this] { return ChatSocket->JoinAgain(); }}},
+        m_services.network, this);
     return OpenOutcome::Opened;
 }
 
@@ -144,6 +149,7 @@ void TriggerController::close()
     m_lineLimit->settle(true);
     LogToOTA(QStringLiteral("Trigger Control Closed"));
     reportAppendFailures();
+    delete m_rejoin;
     RelayUDP->Close();
     ChatSocket->Unregister(QStringLiteral("Brenvale"));
     ChatSocket->Close();
@@ -314,7 +320,7 @@ void TriggerController::ChatSocket_ReceivedMessage(const QString &from, qint32 c
 {
     // The copy of our own group messages comes back through loopback. Whole addresses are
     // compared: 10.0.0.1 is not one of ours just because 10.0.0.12 is.
-    if (m_services.network.ipv4Addresses().contains(from)) {
+    if (m_services.network.isOwnAddress(from)) {
         if (m_lineLimit->admit(DatagramLineLimit::PeerNotes))
             DebugLog(QStringLiteral("From me ignore"));
         return;
@@ -334,14 +340,14 @@ void TriggerController::ChatSocket_MemberJoined(const QString &address)
 {
     // Our own announcement comes back from the address of whichever interface the group's route
     // takes, so every address of the host counts as ours.
-    if (m_services.network.ipv4Addresses().contains(address, Qt::CaseInsensitive) || Members.contains(address))
+    if (m_services.network.isOwnAddress(address) || Members.contains(address))
         return;
     LogCommand(address + QStringLiteral(" Joined Group"));
 }
 
 void TriggerController::ChatSocket_MemberLeft(const QString &address)
 {
-    if (m_services.network.ipv4Addresses().contains(address))
+    if (m_services.network.isOwnAddress(address))
         return;
     Members.removeOne(address);
     LogCommand(address + QStringLiteral(" Left Group"));

@@ -7,6 +7,7 @@
 #include "core/trigger/TallyPlayLimit.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -14,6 +15,7 @@
 
 class AutoDiscovery;
 class DatagramLineLimit;
+class GroupRejoin;
 class QTimer;
 class UDPSocket;
 
@@ -137,6 +139,8 @@ private:
     QTimer *UDPpollTimer = nullptr;
     TallyPlayLimit m_tallyPlayLimit;
     DatagramLineLimit *m_lineLimit = nullptr;
+    // Joins the tally and peer groups again when the host's network changes, while open.
+    QPointer<GroupRejoin> m_rejoin;
     // Daily-log lines that could not be written, told to the system log at most once a second.
     qint64 m_appendFailures = 0;
     QString m_appendFailure;

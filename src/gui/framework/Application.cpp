@@ -28,6 +28,10 @@ Application::Application(Services services, MsgBox::Responder boxAnswerer)
         m_services.network.interfaceCount = system.network.interfaceCount;
     if (!m_services.network.ipv4Addresses)
         m_services.network.ipv4Addresses = system.network.ipv4Addresses;
+    if (!m_services.network.freshIPv4Addresses)
+        m_services.network.freshIPv4Addresses = system.network.freshIPv4Addresses;
+    if (!m_services.network.watchChanges)
+        m_services.network.watchChanges = system.network.watchChanges;
     m_services.http = system.http;
     s_instance = this;
     QApplication::setQuitOnLastWindowClosed(false);
