@@ -10,6 +10,7 @@
 #include "core/prefs/ModernPreferences.h"
 #include "core/trigger/DailyLogFile.h"
 #include "core/trigger/DatagramLineLimit.h"
+#include "core/trigger/TallyPlayLimit.h"
 #include "core/trigger/TriggerController.h"
 
 #include <QDir>
@@ -55,6 +56,7 @@ private Q_SLOTS:
     void tallyPathTellsTheViewOnlyWhatChanged();
     void peerRulesUseTheHandedInHostView();
     void relayReplyFloodLeavesAGapLine();
+    void relayBoxRepliesHaveABudgetOfTheirOwn();
     void tallyPlayLimitIgnoresWallClockSteps();
     void tallyStartsWaitWhileFourRunsAreAlive();
     void closeKeepsASettingNeverShown();
@@ -188,9 +190,10 @@ void TestTriggerController::relayReplyFloodLeavesAGapLine()
     };
     // The clock stands still: the burst is written, the rest only counted, and another value
     // is written all the same.
-    QVERIFY(send("1", DatagramLineLimit::DailyLogBurst + 50));
+    const int burst = DatagramLineLimit::KindBudget[DatagramLineLimit::RelayBoxReplyLines].burst;
+    QVERIFY(send("1", burst + 50));
     QVERIFY(send("2", 1));
-    QCOMPARE(lines("1"), DatagramLineLimit::DailyLogBurst);
+    QCOMPARE(lines("1"), burst);
     QCOMPARE(lines("2"), 1);
     QCOMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 0);
     // A quiet second later the timer tells the gap, once.
@@ -198,6 +201,37 @@ void TestTriggerController::relayReplyFloodLeavesAGapLine()
     QTRY_COMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
     QTest::qWait(300);
     QCOMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
+}
+
+void TestTriggerController::relayBoxRepliesHaveABudgetOfTheirOwn()
+{
+    // The relay box is at 127.0.0.1; another host floods from 127.0.0.2 while the clock stands
+    // still, so that no budget earns anything back.
+    m_monotonicMs += 60'000;
+    QFile file(DailyLogFile(kNow).path(m_trigger->logPath));
+    const auto lines = [&file](const QByteArray &msg) {
+        file.open(QIODevice::ReadOnly);
+        const qsizetype count = file.readAll().count("\t" + msg + " on VT 1\r\n");
+        file.close();
+        return count;
+    };
+    QSignalSpy arrived(m_trigger->RelayUDP, &UDPSocket::DataAvailable);
+    const auto send = [&](const char *from, const QByteArray &reply, int count) {
+        QUdpSocket sender;
+        if (!sender.bind(QHostAddress(QString::fromLatin1(from)), 0))
+            return false;
+        const qsizetype expected = arrived.size() + count;
+        for (int i = 0; i < count; ++i)
+            sender.writeDatagram(reply, QHostAddress::LocalHost, 5000);
+        return QTest::qWaitFor([&] { return arrived.size() >= expected; }, 5000);
+    };
+    const int burst = DatagramLineLimit::KindBudget[DatagramLineLimit::OtherReplyLines].burst;
+    QVERIFY(send("127.0.0.2", "1 flood", burst + 20));
+    QCOMPARE(lines("1 flood"), burst);
+    QVERIFY(send("127.0.0.3", "1 other", 1));
+    QCOMPARE(lines("1 other"), 0);
+    QVERIFY(send("127.0.0.1", "1 ok", 3));
+    QCOMPARE(lines("1 ok"), 3);
 }
 
 void TestTriggerController::writePlayScript(const QByteArray &rest)

@@ -4,7 +4,6 @@
 
 #include "core/platform/Services.h"
 #include "core/trigger/TallyAction.h"
-#include "core/trigger/TallyPlayLimit.h"
 
 #include <QObject>
 #include <QStringList>
@@ -15,6 +14,7 @@
 class AutoDiscovery;
 class DatagramLineLimit;
 class QTimer;
+class TallyPlayLimit;
 class UDPSocket;
 
 // The trigger. It turns TSL tally datagrams, the operator's commands and remote commands into
@@ -124,13 +124,15 @@ private:
     void enableTrigger(bool isLocal);
     void disableTrigger(bool isLocal);
     void showLamps(const TallyAction &action);
+    // The line for msg in the daily log of the day of `when`, stamped with it.
+    void LogToOTA(const QString &msg, const QDateTime &when);
     void appendFailed(const QString &path, const QString &reason);
     void reportAppendFailures();
 
     Services m_services;
     Locator m_failureSink;
     QTimer *UDPpollTimer = nullptr;
-    TallyPlayLimit m_tallyPlayLimit;
+    TallyPlayLimit *m_tallyPlayLimit = nullptr;
     DatagramLineLimit *m_lineLimit = nullptr;
     // Daily-log lines that could not be written, told to the system log at most once a second.
     qint64 m_appendFailures = 0;
