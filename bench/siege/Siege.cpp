@@ -56,7 +56,7 @@ SiegeOptions SiegeOptions::parse(int argc, char *argv[])
             std::stringstream list(argv[++i]);
             for (std::string item; std::getline(list, item, ',');) {
                 const int number = std::atoi(item.c_str());
-                if (number < 1 || number > 22)
+                if (number < 1 || number > 25)
                     usage();
                 options.only.insert(number);
             }

@@ -187,3 +187,6 @@ void attackChunkExtension(Siege &siege); // 19
 void attackPlayoutPileUp(Siege &siege); // 18
 void attackInheritance(Siege &siege); // 20
 void attackSignalBursts(Siege &siege); // 21
+void attackFrameRateSenders(Siege &siege); // 23
+void attackEveryKindFlood(Siege &siege); // 24
+void attackRelayBoxBudget(Siege &siege); // 25

@@ -21,7 +21,8 @@ int main(int argc, char *argv[])
         {9, attackRelayReplies}, {10, attackLineBreakers}, {11, attackRollCalls}, {12, attackStalledFiles},
         {13, attackBadPrefs}, {14, attackMarkup}, {15, attackSilentNameServer}, {16, attackLogLineFloods},
         {17, attackTransfersInFlight}, {18, attackPlayoutPileUp}, {19, attackChunkExtension}, {20, attackInheritance},
-        {21, attackSignalBursts}, {22, attackSecondInstance}};
+        {21, attackSignalBursts}, {22, attackSecondInstance}, {23, attackFrameRateSenders}, {24, attackEveryKindFlood},
+        {25, attackRelayBoxBudget}};
     std::printf("siege of %s (%s run)\n", siege.options.program.c_str(), siege.options.quick ? "quick" : "full");
     for (const auto &[number, attack] : attacks) {
         if (!siege.options.only.empty() && !siege.options.only.contains(number))
