@@ -65,8 +65,8 @@ public:
     static constexpr qint64 ReportPeriodMs = 1000;
     // A flood that goes on has its count so far written to the daily log after this long.
     static constexpr qint64 FloodLinePeriodMs = 30'000;
-    // The size of a day's file past which lines that datagrams cause stop for that day: far
-    // above the 233 MB of a day of a sender repeating our address at 60 a second.
+    // The size of a day's file past which lines that datagrams cause stop for that day: above
+    // the 350 MB or so of a day of a sender repeating our address at 60 a second.
     static constexpr qint64 DayCeilingBytes = 512LL * 1024 * 1024;
 
     // What the limit reads and writes through.
