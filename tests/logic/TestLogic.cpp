@@ -572,9 +572,10 @@ private Q_SLOTS:
         const QDate day(2026, 4, 9);
         rig.wall = QDateTime(day, QTime(23, 59, 50));
         const qint64 before = rig.lines(DatagramLineLimit::TallyLines, 1, 1000, 10'000);
-        rig.nowMs += 1;
-        rig.wall = rig.wall.addMSecs(1);
-        QCOMPARE(rig.wall, QDateTime(day.addDays(1), QTime(0, 0)));
+        // A short pause of the sender across midnight, shorter than the flood's end.
+        rig.nowMs += 200;
+        rig.wall = rig.wall.addMSecs(200);
+        QCOMPARE(rig.wall.date(), day.addDays(1));
         const qint64 after = rig.lines(DatagramLineLimit::TallyLines, 1, 1000, 10'000);
         rig.nowMs += DatagramLineLimit::QuietMs;
         rig.limit.settle();
@@ -605,6 +606,7 @@ private Q_SLOTS:
         // System-log notes go on; so do the lines of the next day.
         QVERIFY(rig.limit.admit(L::TallyNotes));
         rig.wall = QDateTime(rig.wall.date().addDays(1), QTime(0, 0, 1));
+        rig.nowMs += 12 * 3'600'000;
         rig.fileBytes = 0;
         QVERIFY(rig.limit.admit(L::TallyLines, 1));
     }

@@ -111,6 +111,9 @@ private:
     };
 
     void settle(Source source, qint64 nowMs, const QDateTime &now, bool ending);
+    // The local time, read again only after WallReuseMs: a flood asks for it on every
+    // datagram, and each reading looks at the time zone's file.
+    QDateTime wallClock(qint64 nowMs);
     // Whether the day's file of `now` is past the ceiling; the first time it is, the lines owed
     // for the day and the line saying so are written.
     bool dayFull(qint64 nowMs, const QDateTime &now);
@@ -118,5 +121,8 @@ private:
     Io m_io;
     std::array<Count, SourceCount> m_counts;
     std::optional<QDate> m_fullDay;
+    static constexpr qint64 WallReuseMs = 100;
+    QDateTime m_wall;
+    std::optional<qint64> m_wallReadAt;
     QTimer *m_timer = nullptr;
 };
