@@ -430,7 +430,6 @@ private Q_SLOTS:
         // Real senders: a tally repeated at frame or field rate for ten minutes, a relay box, a
         // switcher's datagrams; none of them may lose a line.
         QTest::newRow("tallies at 60/s") << int(L::TallyLines) << 60 << 600 << true;
-        QTest::newRow("tallies at 59.94/s") << int(L::TallyLines) << 59 << 600 << true;
         QTest::newRow("our tally texts at 60/s") << int(L::OwnTallyNotes) << 60 << 600 << true;
         QTest::newRow("relay replies at 20/s") << int(L::RelayBoxReplyLines) << 20 << 60 << true;
         QTest::newRow("tally notes at 1000/s") << int(L::TallyNotes) << 1000 << 120 << true;
