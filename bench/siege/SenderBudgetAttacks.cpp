@@ -29,8 +29,8 @@ void frameRateCase(Siege &siege, const std::string &name, int addresses, double 
 {
     const SiegeOptions &o = siege.options;
     const std::string who = addresses == 1 ? "our address" : std::to_string(addresses) + " addresses, ours among them,";
-    siege.report.begin("23" + name + ". " + who + " red at " + fixed(perAddress, 0) + "/s each (" + fixed(seconds, 0)
-        + " s; \"Tally Enable\" ticked)");
+    siege.report.begin("23" + name + ". " + who + " red at " + fixed(perAddress, 0)
+        + (addresses == 1 ? "/s (" : "/s each (") + fixed(seconds, 0) + " s; \"Tally Enable\" ticked)");
     Program program(siege, "a23" + name);
     program.start();
     if (!program.waitOpened()) {
