@@ -33,8 +33,9 @@ struct HttpConnection
 
 } // namespace
 
-Listeners::Listeners(const std::string &group, const std::string &localAddress, const std::string &mainServerAddress)
-    : m_mainServerAddress(mainServerAddress)
+Listeners::Listeners(const std::string &group, const std::string &localAddress, const std::string &mainServerAddress,
+    const std::string &relayAnswer)
+    : m_mainServerAddress(mainServerAddress), m_relayAnswer(relayAnswer)
 {
     m_enabled.resize(kEnabledCapacity);
     m_groupFd = Sockets::groupReceiver(group, localAddress, 8083);
@@ -115,7 +116,8 @@ void Listeners::runKeys()
                     const std::lock_guard lock(m_keyMutex);
                     m_keyEvents.push_back({KeyKind::Relay, at});
                 }
-                sendto(m_relayFd, "1", 1, 0, reinterpret_cast<const sockaddr *>(&from), fromLength);
+                sendto(m_relayFd, m_relayAnswer.data(), m_relayAnswer.size(), 0,
+                    reinterpret_cast<const sockaddr *>(&from), fromLength);
             }
         }
         if (fds[1].revents & POLLIN) {

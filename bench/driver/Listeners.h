@@ -11,7 +11,7 @@
 
 // The outside world of the program under test, each part stamping what arrives:
 // - the peer group: every "Enabled" message (command 21) on the group's port 8083;
-// - the relay box: every datagram on UDP 5000, answered with "1" as a relay box does;
+// - the relay box: every datagram on UDP 5000, answered as a relay box does ("1" unless told);
 // - the two graphics servers: one HTTP listener on TCP 5201, telling the main server's address
 //   from the backup's by the local address a connection came in on, answering 200 with keep-alive.
 class Listeners
@@ -24,7 +24,8 @@ public:
         std::int64_t at;
     };
 
-    Listeners(const std::string &group, const std::string &localAddress, const std::string &mainServerAddress);
+    Listeners(const std::string &group, const std::string &localAddress, const std::string &mainServerAddress,
+        const std::string &relayAnswer = "1");
     ~Listeners();
     Listeners(const Listeners &) = delete;
     Listeners &operator=(const Listeners &) = delete;
@@ -42,6 +43,7 @@ private:
     int m_relayFd = -1;
     int m_httpFd = -1;
     std::string m_mainServerAddress;
+    std::string m_relayAnswer;
     std::vector<std::int64_t> m_enabled;
     std::atomic<std::size_t> m_enabledCount {0};
     mutable std::mutex m_keyMutex;

@@ -28,8 +28,9 @@ struct LineFlood
     std::string after; // the datagram sent 2 s after the flood
     std::string afterLine; // its daily-log line
     std::string gapLine; // the start of the line that tells the lines not written
-    // Sources of lines the flood feeds, each told at most once a second: a tally that enables
-    // the trigger also announces it to the group, which comes back as our own message.
+    // Sources of lines the flood feeds, each told at most once a second: a tally for our address
+    // feeds its daily-log line, "RX Pcket" and its display text, and a tally that enables the
+    // trigger also announces it to the group, which comes back as our own message.
     std::size_t sources;
 };
 
@@ -86,7 +87,7 @@ void attackLogLineFloods(Siege &siege)
             "\tRelay Reply Flood: ", 1});
     lineFloodCase(siege,
         {"a16-tally", "16b. red tallies for our VT address at 20000/s", 8900, Traffic::tsl(0, 1), Traffic::tsl(0, 2),
-            "\tTally Green On on VT 1\r\n", "\tTally Flood: ", 3});
+            "\tTally Green On on VT 1\r\n", "\tTally Flood: ", 4});
 }
 
 void attackSecondInstance(Siege &siege)

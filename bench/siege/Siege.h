@@ -204,3 +204,6 @@ void attackHangUpAndOpener(Siege &siege); // 34
 void attackLookupPileUp(Siege &siege); // 32
 void attackReplugged(Siege &siege); // 30
 void attackReaddressed(Siege &siege); // 31
+void attackFrameRateSenders(Siege &siege); // 23
+void attackEveryKindFlood(Siege &siege); // 24
+void attackRelayBoxBudget(Siege &siege); // 25

@@ -50,16 +50,21 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-// A line limit on a clock of the test's own, with what it writes to either log kept in order.
+// A line limit on clocks of the test's own, with what it writes to either log kept in order and
+// the day's file as large as the test says.
 struct LimitRig
 {
     qint64 nowMs = 5'000'000;
+    QDateTime wall {QDate(2026, 4, 9), QTime(12, 0)};
+    qint64 fileBytes = 0;
     QStringList dailyLog;
+    QList<QDate> dailyLogDays; // the day of the file each daily-log line went to
     QList<std::pair<qint64, qint64>> reports; // when, how many lines
     QStringList order; // "daily", "system" and "line" as they came
-    DatagramLineLimit limit {[this] { return nowMs; },
-        [this](const QString &line) {
+    DatagramLineLimit limit {{[this] { return nowMs; }, [this] { return wall; },
+        [this](const QString &line, const QDateTime &when) {
             dailyLog.append(line);
+            dailyLogDays.append(when.date());
             order.append(s("daily"));
         },
         [this](const QString &line) {
@@ -67,21 +72,37 @@ struct LimitRig
                 = QRegularExpression(s("^(\\d+) [a-z -]+ not written: they come too fast$")).match(line);
             reports.append({nowMs, m.hasMatch() ? m.captured(1).toLongLong() : -1'000'000});
             order.append(s("system"));
-        }};
+        },
+        [this](const QDateTime &) { return fileBytes; }}};
 
-    // Lines of `kind` at `rate` a second for `ms` from now; the clock stays at the last one.
-    qint64 lines(DatagramLineLimit::Source source, int kind, int rate, qint64 ms)
+    // Lines at `rate` a second for `ms` from now, their kinds taken in turn from `kinds`; both
+    // clocks stay at the last one.
+    qint64 lines(DatagramLineLimit::Source source, QList<int> kinds, int rate, qint64 ms)
     {
         const qint64 start = nowMs;
+        const QDateTime startWall = wall;
         qint64 written = 0;
         for (qint64 i = 0; i * 1000 < ms * rate; ++i) {
             nowMs = start + i * 1000 / rate;
-            if (limit.admit(source, kind)) {
+            wall = startWall.addMSecs(nowMs - start);
+            if (limit.admit(source, kinds.at(i % kinds.size()))) {
                 ++written;
                 order.append(s("line"));
             }
         }
         return written;
+    }
+    qint64 lines(DatagramLineLimit::Source source, int kind, int rate, qint64 ms)
+    {
+        return lines(source, QList<int> {kind}, rate, ms);
+    }
+    // The lines the daily-log gap lines say are missing.
+    qint64 gapped() const
+    {
+        qint64 sum = 0;
+        for (const QString &line : dailyLog)
+            sum += QRegularExpression(s("Flood: (\\d+) Lines")).match(line).captured(1).toLongLong();
+        return sum;
     }
     qint64 reported() const
     {
@@ -362,29 +383,27 @@ private Q_SLOTS:
     {
         // Counts the starts let through in [from, to) with one request every stepMs, and adds
         // up the skips the reports tell.
-        TallyPlayLimit limit;
         int reportedSkips = 0;
         int reports = 0;
+        const QRegularExpression reason(s("(\\d+) time\\(s\\): (the tally switches too fast|4 runs have not ended)"));
+        TallyPlayLimit limit {[] { return qint64(0); },
+            [&](const QString &report) {
+                ++reports;
+                if (!report.startsWith(s("Play from tally skipped ")))
+                    reportedSkips -= 1'000'000;
+                for (auto m = reason.globalMatch(report); m.hasNext();)
+                    reportedSkips += m.next().captured(1).toInt();
+            }};
         int alive = 0;
         int aliveAsked = 0;
         const auto runsAlive = [&] {
             ++aliveAsked;
             return alive;
         };
-        const QRegularExpression reason(s("(\\d+) time\\(s\\): (the tally switches too fast|4 runs have not ended)"));
         const auto run = [&](qint64 from, qint64 to, qint64 stepMs) {
             int starts = 0;
-            for (qint64 t = from; t < to; t += stepMs) {
-                const TallyPlayLimit::Verdict verdict = limit.request(t, runsAlive);
-                starts += verdict.start;
-                if (!verdict.report.isEmpty()) {
-                    ++reports;
-                    if (!verdict.report.startsWith(s("Play from tally skipped ")))
-                        reportedSkips -= 1'000'000;
-                    for (auto m = reason.globalMatch(verdict.report); m.hasNext();)
-                        reportedSkips += m.next().captured(1).toInt();
-                }
-            }
+            for (qint64 t = from; t < to; t += stepMs)
+                starts += limit.request(t, runsAlive);
             return starts;
         };
 
@@ -425,12 +444,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("seconds");
         QTest::addColumn<bool>("allWritten");
         using L = DatagramLineLimit;
-        QTest::newRow("tallies at 20/s") << int(L::TallyLines) << 20 << 60 << true;
-        QTest::newRow("relay replies at 20/s") << int(L::RelayReplyLines) << 20 << 60 << true;
+        // Real senders: a tally repeated at frame or field rate for ten minutes, a relay box, a
+        // switcher's datagrams; none of them may lose a line.
+        QTest::newRow("tallies at 60/s") << int(L::TallyLines) << 60 << 600 << true;
+        QTest::newRow("our tally texts at 60/s") << int(L::OwnTallyNotes) << 60 << 600 << true;
+        QTest::newRow("relay replies at 20/s") << int(L::RelayBoxReplyLines) << 20 << 60 << true;
+        QTest::newRow("tally notes at 1000/s") << int(L::TallyNotes) << 1000 << 120 << true;
         QTest::newRow("tally flood") << int(L::TallyLines) << 20'000 << 10 << false;
-        QTest::newRow("relay reply flood") << int(L::RelayReplyLines) << 20'000 << 10 << false;
-        QTest::newRow("tally notes at 250/s") << int(L::TallyNotes) << 250 << 20 << true;
+        QTest::newRow("relay reply flood") << int(L::RelayBoxReplyLines) << 20'000 << 10 << false;
+        QTest::newRow("other sender's reply flood") << int(L::OtherReplyLines) << 20'000 << 10 << false;
         QTest::newRow("tally notes flood") << int(L::TallyNotes) << 20'000 << 10 << false;
+        QTest::newRow("our tally texts flood") << int(L::OwnTallyNotes) << 20'000 << 10 << false;
         QTest::newRow("peer notes flood") << int(L::PeerNotes) << 5'000 << 3 << false;
     }
     void datagramLineLimit()
@@ -440,17 +464,19 @@ private Q_SLOTS:
         QFETCH(int, seconds);
         QFETCH(bool, allWritten);
         const auto from = DatagramLineLimit::Source(source);
-        const bool daily = from == DatagramLineLimit::TallyLines || from == DatagramLineLimit::RelayReplyLines;
-        const qint64 burst = daily ? DatagramLineLimit::DailyLogBurst : DatagramLineLimit::SystemLogBurst;
-        const qint64 bound = burst
-            + seconds * 1000 / (daily ? DatagramLineLimit::DailyLogRefillMs : DatagramLineLimit::SystemLogRefillMs);
+        const bool daily = from == DatagramLineLimit::TallyLines || from == DatagramLineLimit::RelayBoxReplyLines
+            || from == DatagramLineLimit::OtherReplyLines;
+        const DatagramLineLimit::Budget budget = DatagramLineLimit::KindBudget[source];
+        // The last line comes in the last millisecond, which has not earned its share yet.
+        const qint64 bound = budget.burst + qint64(seconds) * budget.perSecond;
+        const qint64 least = budget.burst + (qint64(seconds) * 1000 - 1) * budget.perSecond / 1000;
         LimitRig rig;
         const qint64 total = qint64(rate) * seconds;
         const qint64 written = rig.lines(from, 1, rate, seconds * 1000);
         if (allWritten)
             QCOMPARE(written, total);
         else
-            QVERIFY2(written >= bound - 1 && written <= bound, qPrintable(QString::number(written)));
+            QVERIFY2(written >= least && written <= bound, qPrintable(QString::number(written)));
         // Counted and told at most once a second, but nothing in the daily log while it lasts.
         for (qsizetype i = 1; i < rig.reports.size(); ++i)
             QVERIFY(rig.reports.at(i).first - rig.reports.at(i - 1).first >= DatagramLineLimit::ReportPeriodMs);
@@ -483,7 +509,8 @@ private Q_SLOTS:
         }
         QCOMPARE(green, 10);
         QCOMPARE(L::gapLine(L::TallyLines, 12), s("Tally Flood: 12 Lines Not Logged"));
-        QCOMPARE(L::gapLine(L::RelayReplyLines, 3), s("Relay Reply Flood: 3 Lines Not Logged"));
+        QCOMPARE(L::gapLine(L::RelayBoxReplyLines, 3), s("Relay Reply Flood: 3 Lines Not Logged"));
+        QCOMPARE(L::gapLine(L::OtherReplyLines, 3), s("Relay Reply Flood: 3 Lines Not Logged"));
         // The first line after a quiet second comes after the gap line, though no timer ran.
         rig.nowMs += L::QuietMs;
         rig.order.clear();
@@ -492,10 +519,127 @@ private Q_SLOTS:
         QCOMPARE(rig.dailyLog.size(), 1);
         QVERIFY(rig.dailyLog.constFirst().startsWith(s("Tally Flood: ")));
         // Another source floods; the close tells its gap at once.
-        rig.lines(L::RelayReplyLines, 2, 1'000, 1'000);
+        rig.lines(L::RelayBoxReplyLines, 2, 1'000, 1'000);
         rig.limit.settle(true);
         QCOMPARE(rig.dailyLog.size(), 2);
         QVERIFY(rig.dailyLog.constLast().startsWith(s("Relay Reply Flood: ")));
+    }
+
+    // Genuine lines with a budget of their own: 64 addresses at 50/s and far more besides, or
+    // anyone's replies at 20000/s, never take a line of our address or of the relay box.
+    void datagramLineLimitOwnBudgets_data()
+    {
+        QTest::addColumn<int>("flooded");
+        QTest::addColumn<int>("guarded");
+        QTest::addColumn<int>("everyMs");
+        using L = DatagramLineLimit;
+        QTest::newRow("other addresses, our tally text") << int(L::TallyNotes) << int(L::OwnTallyNotes) << 20;
+        QTest::newRow("other senders, the relay box") << int(L::OtherReplyLines) << int(L::RelayBoxReplyLines) << 50;
+    }
+    void datagramLineLimitOwnBudgets()
+    {
+        QFETCH(int, flooded);
+        QFETCH(int, guarded);
+        QFETCH(int, everyMs);
+        LimitRig rig;
+        qint64 written = 0;
+        for (int step = 0; step < 1000; ++step) {
+            rig.lines(DatagramLineLimit::Source(flooded), 1, 20'000, everyMs - 1);
+            rig.nowMs += 1;
+            written += rig.limit.admit(DatagramLineLimit::Source(guarded), 1);
+        }
+        QCOMPARE(written, 1000);
+        QVERIFY(rig.reported() > 0);
+    }
+
+    // A flood of every value for 70 s: bounded by the source's budget as a whole, its count so
+    // far in the daily log at least once a minute while it lasts, every value written again
+    // 3 s after it.
+    void datagramLineLimitFloodOfEveryValue_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QList<int>>("kinds");
+        QTest::newRow("tallies") << int(DatagramLineLimit::TallyLines) << QList<int> {0, 1, 2, 3};
+        QTest::newRow("replies") << int(DatagramLineLimit::OtherReplyLines) << QList<int> {1, 2, 3};
+    }
+    void datagramLineLimitFloodOfEveryValue()
+    {
+        QFETCH(int, source);
+        QFETCH(QList<int>, kinds);
+        const auto from = DatagramLineLimit::Source(source);
+        LimitRig rig;
+        const qint64 seconds = 70;
+        const qint64 written = rig.lines(from, kinds, 8000, seconds * 1000);
+        const DatagramLineLimit::Budget whole = DatagramLineLimit::SourceBudget[source];
+        QVERIFY2(written <= whole.burst + seconds * whole.perSecond, qPrintable(QString::number(written)));
+        QCOMPARE(rig.dailyLog.size(), seconds * 1000 / DatagramLineLimit::FloodLinePeriodMs);
+        rig.nowMs += 3000;
+        rig.limit.settle();
+        QCOMPARE(rig.gapped() + written, 8000 * seconds);
+        for (const int kind : kinds)
+            QVERIFY(rig.limit.admit(from, kind));
+    }
+
+    void datagramLineLimitGapLineGoesToItsDay()
+    {
+        // A flood at 1000/s from ten seconds before midnight to ten after: the lines refused
+        // before midnight are told in that day's file, the rest in the next day's.
+        LimitRig rig;
+        const QDate day(2026, 4, 9);
+        rig.wall = QDateTime(day, QTime(23, 59, 50));
+        const qint64 before = rig.lines(DatagramLineLimit::TallyLines, 1, 1000, 10'000);
+        // A short pause of the sender across midnight, shorter than the flood's end.
+        rig.nowMs += 200;
+        rig.wall = rig.wall.addMSecs(200);
+        QCOMPARE(rig.wall.date(), day.addDays(1));
+        const qint64 after = rig.lines(DatagramLineLimit::TallyLines, 1, 1000, 10'000);
+        rig.nowMs += DatagramLineLimit::QuietMs;
+        rig.limit.settle();
+        QCOMPARE(rig.dailyLogDays, QList<QDate>({day, day.addDays(1)}));
+        QCOMPARE(rig.dailyLog.constFirst(), DatagramLineLimit::gapLine(DatagramLineLimit::TallyLines, 10'000 - before));
+        QCOMPARE(rig.dailyLog.constLast(), DatagramLineLimit::gapLine(DatagramLineLimit::TallyLines, 10'000 - after));
+    }
+
+    void datagramLineLimitDayCeiling()
+    {
+        using L = DatagramLineLimit;
+        LimitRig rig;
+        rig.fileBytes = L::DayCeilingBytes - 1;
+        const qint64 written = rig.lines(L::TallyLines, 1, 1000, 1000);
+        QCOMPARE(rig.dailyLog, QStringList());
+        // The file reaches the ceiling: the count owed so far, then one line saying so; no line
+        // that datagrams cause after it that day, counted or not.
+        rig.fileBytes = L::DayCeilingBytes;
+        rig.nowMs += 100;
+        QVERIFY(!rig.limit.admit(L::TallyLines, 2));
+        const QStringList full = {L::gapLine(L::TallyLines, 1000 - written), L::ceilingLine()};
+        QCOMPARE(rig.dailyLog, full);
+        rig.wall = rig.wall.addSecs(3600);
+        rig.nowMs += 3'600'000;
+        QCOMPARE(rig.lines(L::TallyLines, 3, 100, 1000) + rig.lines(L::RelayBoxReplyLines, 1, 100, 1000), 0);
+        rig.limit.settle(true);
+        QCOMPARE(rig.dailyLog, full);
+        // System-log notes go on; so do the lines of the next day.
+        QVERIFY(rig.limit.admit(L::TallyNotes));
+        rig.wall = QDateTime(rig.wall.date().addDays(1), QTime(0, 0, 1));
+        rig.nowMs += 12 * 3'600'000;
+        rig.fileBytes = 0;
+        QVERIFY(rig.limit.admit(L::TallyLines, 1));
+    }
+
+    void tallyPlayLimitTellsSkipsWithoutAFurtherStep()
+    {
+        // Two skips and then no step at all: both are told within the report period.
+        QStringList told;
+        TallyPlayLimit limit {[] { return qint64(2000); }, [&](const QString &line) { told.append(line); }};
+        const auto noRuns = [] { return 0; };
+        for (int step = 0; step < TallyPlayLimit::Burst; ++step)
+            QVERIFY(limit.request(1000, noRuns));
+        QVERIFY(!limit.request(1000, noRuns));
+        QVERIFY(!limit.request(1001, noRuns));
+        QCOMPARE(told, QStringList({s("Play from tally skipped 1 time(s): the tally switches too fast")}));
+        QTRY_COMPARE(told.size(), 2);
+        QCOMPARE(told.constLast(), told.constFirst());
     }
 
     void chrWorksWords()

@@ -10,6 +10,7 @@
 #include "core/prefs/ModernPreferences.h"
 #include "core/trigger/DailyLogFile.h"
 #include "core/trigger/DatagramLineLimit.h"
+#include "core/trigger/TallyPlayLimit.h"
 #include "core/trigger/TriggerController.h"
 
 #include <QDir>
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void peerMessageTextIsCut_data();
     void peerMessageTextIsCut();
     void relayReplyFloodLeavesAGapLine();
+    void relayBoxRepliesHaveABudgetOfTheirOwn();
     void tallyPlayLimitIgnoresWallClockSteps();
     void tallyStartsWaitWhileFourRunsAreAlive();
     void closeKeepsASettingNeverShown();
@@ -64,6 +66,10 @@ private Q_SLOTS:
 
 private:
     QStringList rowsSince(qsizetype mark) const;
+    // How many lines of the day's file carry msg.
+    qsizetype dailyLogLines(const QByteArray &msg) const;
+    // Sends `count` replies from the address `from` to the relay port; true once all arrived.
+    bool sendReplies(const char *from, const QByteArray &reply, int count);
     // Writes the bundle's Play.scpt: it notes its process id in m_marker, then runs `rest`.
     void writePlayScript(const QByteArray &rest);
     QList<qint64> playedPids() const;
@@ -192,36 +198,53 @@ void TestTriggerController::peerMessageTextIsCut()
     QTEST(boxes.at(0).at(1).toString(), "text");
 }
 
+qsizetype TestTriggerController::dailyLogLines(const QByteArray &msg) const
+{
+    QFile file(DailyLogFile(kNow).path(m_trigger->logPath));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().count("\t" + msg + " on VT 1\r\n") : 0;
+}
+
+bool TestTriggerController::sendReplies(const char *from, const QByteArray &reply, int count)
+{
+    QSignalSpy arrived(m_trigger->RelayUDP, &UDPSocket::DataAvailable);
+    QUdpSocket sender;
+    if (!sender.bind(QHostAddress(QString::fromLatin1(from)), 0))
+        return false;
+    for (int i = 0; i < count; ++i)
+        sender.writeDatagram(reply, QHostAddress::LocalHost, 5000);
+    return QTest::qWaitFor([&] { return arrived.size() >= count; }, 5000);
+}
+
 void TestTriggerController::relayReplyFloodLeavesAGapLine()
 {
     m_trigger->logPath = m_logs.path() + QLatin1Char('/');
-    QFile file(DailyLogFile(kNow).path(m_trigger->logPath));
-    const auto lines = [&file](const char *msg) {
-        file.open(QIODevice::ReadOnly);
-        const qsizetype count = file.readAll().count(QByteArray("\t") + msg + " on VT 1\r\n");
-        file.close();
-        return count;
-    };
-    QSignalSpy arrived(m_trigger->RelayUDP, &UDPSocket::DataAvailable);
-    QUdpSocket sender;
-    const auto send = [&](const QByteArray &reply, int count) {
-        const qsizetype expected = arrived.size() + count;
-        for (int i = 0; i < count; ++i)
-            sender.writeDatagram(reply, QHostAddress::LocalHost, 5000);
-        return QTest::qWaitFor([&] { return arrived.size() >= expected; }, 5000);
-    };
     // The clock stands still: the burst is written, the rest only counted, and another value
     // is written all the same.
-    QVERIFY(send("1", DatagramLineLimit::DailyLogBurst + 50));
-    QVERIFY(send("2", 1));
-    QCOMPARE(lines("1"), DatagramLineLimit::DailyLogBurst);
-    QCOMPARE(lines("2"), 1);
-    QCOMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 0);
+    const int burst = DatagramLineLimit::KindBudget[DatagramLineLimit::RelayBoxReplyLines].burst;
+    QVERIFY(sendReplies("127.0.0.1", "1", burst + 50));
+    QVERIFY(sendReplies("127.0.0.1", "2", 1));
+    QCOMPARE(dailyLogLines("1"), burst);
+    QCOMPARE(dailyLogLines("2"), 1);
+    QCOMPARE(dailyLogLines("Relay Reply Flood: 50 Lines Not Logged"), 0);
     // A quiet second later the timer tells the gap, once.
     m_monotonicMs += DatagramLineLimit::QuietMs;
-    QTRY_COMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
+    QTRY_COMPARE(dailyLogLines("Relay Reply Flood: 50 Lines Not Logged"), 1);
     QTest::qWait(300);
-    QCOMPARE(lines("Relay Reply Flood: 50 Lines Not Logged"), 1);
+    QCOMPARE(dailyLogLines("Relay Reply Flood: 50 Lines Not Logged"), 1);
+}
+
+void TestTriggerController::relayBoxRepliesHaveABudgetOfTheirOwn()
+{
+    // The relay box is at 127.0.0.1; other hosts flood from 127.0.0.2 and 127.0.0.3 while the
+    // clock stands still, so that no budget earns anything back.
+    m_monotonicMs += 60'000;
+    const int burst = DatagramLineLimit::KindBudget[DatagramLineLimit::OtherReplyLines].burst;
+    QVERIFY(sendReplies("127.0.0.2", "1 flood", burst + 20));
+    QVERIFY(sendReplies("127.0.0.3", "1 other", 1));
+    QCOMPARE(dailyLogLines("1 flood"), burst);
+    QCOMPARE(dailyLogLines("1 other"), 0);
+    QVERIFY(sendReplies("127.0.0.1", "1 ok", 3));
+    QCOMPARE(dailyLogLines("1 ok"), 3);
 }
 
 void TestTriggerController::writePlayScript(const QByteArray &rest)

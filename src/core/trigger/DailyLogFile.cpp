@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 namespace {
@@ -85,6 +86,11 @@ Result<> DailyLogFile::append(const QString &folder, const QString &msg, const Q
     if (file.error() != QFileDevice::NoError)
         return Result<>::failure(file.errorString());
     return {};
+}
+
+qint64 DailyLogFile::size(const QString &folder) const
+{
+    return isUsableFolder(folder) ? QFileInfo(path(folder)).size() : 0;
 }
 
 bool DailyLogFile::isUsableFolder(const QString &folder)

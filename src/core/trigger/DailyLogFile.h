@@ -38,6 +38,9 @@ public:
     // among them) gives its reason.
     Result<> append(const QString &folder, const QString &msg, const QString &vtId) const;
 
+    // The size in bytes of the day's file in `folder`; 0 when there is none.
+    qint64 size(const QString &folder) const;
+
     // A folder text from which a file path can be made at all: not empty and absolute.
     static bool isUsableFolder(const QString &folder);
 

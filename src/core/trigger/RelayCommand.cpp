@@ -5,6 +5,8 @@
 #include "core/platform/OutsideText.h"
 #include "core/trigger/NumberText.h"
 
+#include <QHostAddress>
+
 QByteArray RelayCommand::datagram(int code, const QString &newAddress)
 {
     QByteArray bytes = QByteArrayLiteral("cmdkey") + QByteArray::number(code) + '\n';
@@ -57,4 +59,12 @@ RelayCommand::Reply RelayCommand::reply(const QByteArray &data)
     r.row = QStringLiteral("Rx message: ") + r.text + QLatin1Char(' ') + numberToText(r.value);
     r.dailyLogDue = r.value == 1.0 || r.value == 2.0 || r.value == 3.0;
     return r;
+}
+
+bool RelayCommand::isFromRelayBox(const QString &sender, const QString &relayBoxAddress)
+{
+    // Compared as addresses where the preference is one, so that another spelling of the same
+    // address still names the box; a host name can never match a sender's address.
+    const QHostAddress box(relayBoxAddress.trimmed());
+    return !box.isNull() && box.isEqual(QHostAddress(sender), QHostAddress::TolerantConversion);
 }

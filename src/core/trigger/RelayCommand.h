@@ -42,4 +42,8 @@ public:
         bool dailyLogDue; // value is exactly 1, 2 or 3: the text goes to the daily log as it is kept
     };
     static Reply reply(const QByteArray &data);
+
+    // Whether a reply from `sender` comes from the relay box at `relayBoxAddress` (the
+    // preference as typed): the box's own answers are budgeted apart from anyone else's.
+    static bool isFromRelayBox(const QString &sender, const QString &relayBoxAddress);
 };

@@ -3,28 +3,41 @@
 #include "core/trigger/TallyPlayLimit.h"
 
 #include <QStringList>
+#include <QTimer>
 
-TallyPlayLimit::Verdict TallyPlayLimit::request(qint64 nowMs, const std::function<int()> &runsAlive)
+TallyPlayLimit::TallyPlayLimit(
+    std::function<qint64()> monotonicMs, std::function<void(const QString &)> systemLog, QObject *parent)
+    : QObject(parent), m_monotonicMs(std::move(monotonicMs)), m_systemLog(std::move(systemLog))
 {
-    Verdict verdict;
+    // Armed only while skips wait to be told, so it may be precise: a coarse one could come late.
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, [this] { tell(m_monotonicMs()); });
+}
+
+bool TallyPlayLimit::request(qint64 nowMs, const std::function<int()> &runsAlive)
+{
     if (m_starts.take(nowMs)) {
         if (runsAlive() < MaxAlive) {
-            verdict.start = true;
-            if (m_skippedFast + m_skippedBusy > 0)
-                verdict.report = takeReport(nowMs);
-            return verdict;
+            tell(nowMs);
+            return true;
         }
         ++m_skippedBusy;
     } else {
         ++m_skippedFast;
     }
     if (!m_reportedAt || nowMs < *m_reportedAt || nowMs - *m_reportedAt >= ReportPeriodMs)
-        verdict.report = takeReport(nowMs);
-    return verdict;
+        tell(nowMs);
+    else if (!m_timer->isActive())
+        m_timer->start(static_cast<int>(*m_reportedAt + ReportPeriodMs - nowMs));
+    return false;
 }
 
-QString TallyPlayLimit::takeReport(qint64 nowMs)
+void TallyPlayLimit::tell(qint64 nowMs)
 {
+    if (m_skippedFast + m_skippedBusy == 0)
+        return;
     QStringList reasons;
     if (m_skippedFast > 0)
         reasons.append(QStringLiteral("%1 time(s): the tally switches too fast").arg(m_skippedFast));
@@ -33,5 +46,6 @@ QString TallyPlayLimit::takeReport(qint64 nowMs)
     m_skippedFast = 0;
     m_skippedBusy = 0;
     m_reportedAt = nowMs;
-    return QStringLiteral("Play from tally skipped ") + reasons.join(QStringLiteral("; "));
+    m_timer->stop();
+    m_systemLog(QStringLiteral("Play from tally skipped ") + reasons.join(QStringLiteral("; ")));
 }

@@ -2,20 +2,27 @@
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 #include "core/trigger/TokenBucket.h"
 
+void TokenBucket::refill(qint64 nowMs)
+{
+    // A millisecond earns perSecond thousandths of a token, so rates that are no whole number
+    // of milliseconds apart (60 a second) are kept exactly.
+    if (m_refilledAt && nowMs > *m_refilledAt)
+        m_milliTokens = qMin(m_burst * 1000LL, m_milliTokens + (nowMs - *m_refilledAt) * m_perSecond);
+    else if (m_refilledAt && nowMs < *m_refilledAt)
+        m_milliTokens -= m_milliTokens % 1000; // after a step back the next token starts afresh
+    m_refilledAt = nowMs;
+}
+
+bool TokenBucket::canTake(qint64 nowMs)
+{
+    refill(nowMs);
+    return m_milliTokens >= 1000;
+}
+
 bool TokenBucket::take(qint64 nowMs)
 {
-    // A full bucket earns nothing, so its refill counts from the moment a token is spent.
-    if (!m_refilledAt || nowMs < *m_refilledAt || m_tokens == m_burst) {
-        m_refilledAt = nowMs;
-    } else {
-        const qint64 earned = (nowMs - *m_refilledAt) / m_refillMs;
-        if (earned > 0) {
-            m_tokens = static_cast<int>(qMin<qint64>(m_burst, m_tokens + earned));
-            *m_refilledAt += earned * m_refillMs;
-        }
-    }
-    if (m_tokens == 0)
+    if (!canTake(nowMs))
         return false;
-    --m_tokens;
+    m_milliTokens -= 1000;
     return true;
 }

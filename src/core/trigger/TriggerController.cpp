@@ -16,6 +16,7 @@
 #include "core/trigger/Playout.h"
 #include "core/trigger/RelayCommand.h"
 #include "core/trigger/TSLTallyPacket.h"
+#include "core/trigger/TallyPlayLimit.h"
 #include "core/trigger/WebClass.h"
 
 #include <QPointer>
@@ -73,7 +74,11 @@ TriggerController::TriggerController(const Services &services, QObject *parent) 
     UDPpollTimer->start();
 
     m_lineLimit = new DatagramLineLimit(
-        m_services.monotonicMs, [this](const QString &line) { LogToOTA(line); }, &DebugLog, this);
+        {m_services.monotonicMs, m_services.clock,
+            [this](const QString &line, const QDateTime &when) { LogToOTA(line, when); }, &DebugLog,
+            [this](const QDateTime &when) { return DailyLogFile(when).size(logPath); }},
+        this);
+    m_tallyPlayLimit = new TallyPlayLimit(m_services.monotonicMs, &DebugLog, this);
     m_appendReportTimer = new QTimer(this);
     m_appendReportTimer->setSingleShot(true);
     connect(m_appendReportTimer, &QTimer::timeout, this, [this] { reportAppendFailures(); });
@@ -171,9 +176,14 @@ void TriggerController::LogCommand(const QString &msg)
 
 void TriggerController::LogToOTA(const QString &msg)
 {
+    LogToOTA(msg, m_services.clock());
+}
+
+void TriggerController::LogToOTA(const QString &msg, const QDateTime &when)
+{
     if (m_standingDown)
         return;
-    const DailyLogFile file(m_services.clock());
+    const DailyLogFile file(when);
     const QString vtId = ModernPreferences::Preferences[QStringLiteral("VTid")].toString();
     const Result<> appended = file.append(logPath, msg, vtId);
     if (appended.ok())
@@ -223,9 +233,7 @@ void TriggerController::showLamps(const TallyAction &action)
 
 void TriggerController::TSLrx_DataAvailable()
 {
-    // Both diagnostic lines of a datagram are written, or neither.
-    const bool noted = m_lineLimit->admit(DatagramLineLimit::TallyNotes);
-    if (noted)
+    if (m_lineLimit->admit(DatagramLineLimit::TallyNotes))
         DebugLog(QStringLiteral("RX Pcket"));
     const UDPSocket::Datagram datagram = TSLrx->Read();
     const auto packet = TSLTallyPacket::decode(datagram.Data);
@@ -233,7 +241,7 @@ void TriggerController::TSLrx_DataAvailable()
         return;
     if (!packet->isFor(ModernPreferences::Preferences[QStringLiteral("VTid")].toString()))
         return;
-    if (noted)
+    if (m_lineLimit->admit(DatagramLineLimit::OwnTallyNotes))
         DebugLog(packet->displayText());
 
     const TallyAction action = TallyAction::forTally(packet->tally());
@@ -252,13 +260,11 @@ void TriggerController::TSLrx_DataAvailable()
     if (action.on && m_tallyStart && TallyAction::playArmed(RedTally, GreenTally)) {
         // A skipped start writes no "Play from" row: nothing was started. The flags below are
         // set all the same, since they remember the tally, not the script.
-        const TallyPlayLimit::Verdict verdict = m_tallyPlayLimit.request(m_services.monotonicMs(), [this] {
+        const bool start = m_tallyPlayLimit->request(m_services.monotonicMs(), [this] {
             m_tallyRuns.removeIf([](qint64 pid) { return !ScriptRunner::isAlive(pid); });
             return static_cast<int>(m_tallyRuns.size());
         });
-        if (!verdict.report.isEmpty())
-            DebugLog(verdict.report);
-        if (verdict.start) {
+        if (start) {
             m_tallyRuns.append(Play());
             LogCommand(action.playLogText);
         }
@@ -386,7 +392,12 @@ void TriggerController::RelayUDP_DataAvailable()
     const UDPSocket::Datagram datagram = RelayUDP->Read();
     const RelayCommand::Reply reply = RelayCommand::reply(datagram.Data);
     LogCommand(reply.row);
-    if (reply.dailyLogDue && m_lineLimit->admit(DatagramLineLimit::RelayReplyLines, static_cast<int>(reply.value)))
+    if (!reply.dailyLogDue)
+        return;
+    const bool fromBox = RelayCommand::isFromRelayBox(
+        datagram.Address, ModernPreferences::Preferences[QStringLiteral("IPAddr")].toString());
+    if (m_lineLimit->admit(
+            fromBox ? DatagramLineLimit::RelayBoxReplyLines : DatagramLineLimit::OtherReplyLines, int(reply.value)))
         LogToOTA(reply.text);
 }
 

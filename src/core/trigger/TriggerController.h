@@ -4,7 +4,6 @@
 
 #include "core/platform/Services.h"
 #include "core/trigger/TallyAction.h"
-#include "core/trigger/TallyPlayLimit.h"
 
 #include <QObject>
 #include <QPointer>
@@ -17,6 +16,7 @@ class AutoDiscovery;
 class DatagramLineLimit;
 class GroupRejoin;
 class QTimer;
+class TallyPlayLimit;
 class UDPSocket;
 
 // The trigger. It turns TSL tally datagrams, the operator's commands and remote commands into
@@ -131,13 +131,15 @@ private:
     void enableTrigger(bool isLocal);
     void disableTrigger(bool isLocal);
     void showLamps(const TallyAction &action);
+    // The line for msg in the daily log of the day of `when`, stamped with it.
+    void LogToOTA(const QString &msg, const QDateTime &when);
     void appendFailed(const QString &path, const QString &reason);
     void reportAppendFailures();
 
     Services m_services;
     Locator m_failureSink;
     QTimer *UDPpollTimer = nullptr;
-    TallyPlayLimit m_tallyPlayLimit;
+    TallyPlayLimit *m_tallyPlayLimit = nullptr;
     DatagramLineLimit *m_lineLimit = nullptr;
     // Joins the tally and peer groups again when the host's network changes, while open.
     QPointer<GroupRejoin> m_rejoin;
