@@ -330,7 +330,7 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
         if (known == m_known.cend() || Clock::monotonicMs() - known->atMs >= knownForMs) {
             added.waiting = true;
             m_lookups.lookup(added.host);
-            expireWaiting();
+            rearmWaiting();
             return id;
         }
         added.resolve = resolveEntry(added.server, known->addresses);
@@ -405,6 +405,11 @@ void HttpClient::expireWaiting()
         }
     }
     // After the handlers, which may have started requests of their own.
+    rearmWaiting();
+}
+
+void HttpClient::rearmWaiting()
+{
     std::optional<qint64> next;
     for (const auto &[id, transfer] : m_transfers) {
         if (transfer->waiting)
