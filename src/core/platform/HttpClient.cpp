@@ -298,8 +298,10 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     set(CURLOPT_NOPROXY, "*");
     set(CURLOPT_NOSIGNAL, 1L);
-    // A transfer ended during its name lookup leaves the lookup thread to finish on its own
-    // instead of waiting for it: the name server may never answer.
+    // libcurl looks no names up here: a host name comes with its addresses (CURLOPT_RESOLVE)
+    // and a numeric address needs none. Should a build of libcurl still start a lookup of its
+    // own (one that resolves numeric addresses too, or an entry it does not take), a transfer
+    // ended during it leaves that thread to finish on its own instead of waiting for it on ours.
     set(CURLOPT_QUICK_EXIT, 1L);
     set(CURLOPT_OPENSOCKETFUNCTION, &Transfer::openSocket);
     set(CURLOPT_NOPROGRESS, 0L);
