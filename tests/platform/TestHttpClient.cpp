@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -127,6 +128,7 @@ private Q_SLOTS:
     void lookupNeverAnswered();
     void oneLookupPerName();
     void namedServerAnswers();
+    void noOutcomeInsideStart();
 };
 
 void TestHttpClient::oneRequestOneOutcome_data()
@@ -334,6 +336,24 @@ void TestHttpClient::namedServerAnswers()
         QCOMPARE(outcome.content, QByteArray("ok"));
     }
     QCOMPARE(server.requests, 2);
+}
+
+// A request whose limit passed while it waited for its name is reported from the event loop, not
+// from inside the start of the next request, which its handler would then run in the middle of.
+void TestHttpClient::noOutcomeInsideStart()
+{
+    if (const QString why = silenceNameServer(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    HttpClient client;
+    QStringList errors;
+    const HttpClient::Handler note = [&errors](const HttpClient::Outcome &outcome) { errors.append(outcome.error); };
+    QVERIFY(
+        client.start({"POST", "http://early.brenvale.invalid", "", kBody, std::chrono::milliseconds(50)}, note).ok());
+    QThread::msleep(100); // its limit passes with no turn of the event loop
+    QVERIFY(
+        client.start({"POST", "http://late.brenvale.invalid", "", kBody, std::chrono::milliseconds(1000)}, note).ok());
+    QVERIFY(errors.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(errors, QStringList {QStringLiteral("No answer within 0.05 s")}, 500);
 }
 
 QTEST_GUILESS_MAIN(TestHttpClient)

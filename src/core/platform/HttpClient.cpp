@@ -298,8 +298,10 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
     set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     set(CURLOPT_NOPROXY, "*");
     set(CURLOPT_NOSIGNAL, 1L);
-    // A transfer ended during its name lookup leaves the lookup thread to finish on its own
-    // instead of waiting for it: the name server may never answer.
+    // libcurl looks no names up here: a host name comes with its addresses (CURLOPT_RESOLVE)
+    // and a numeric address needs none. Should a build of libcurl still start a lookup of its
+    // own (one that resolves numeric addresses too, or an entry it does not take), a transfer
+    // ended during it leaves that thread to finish on its own instead of waiting for it on ours.
     set(CURLOPT_QUICK_EXIT, 1L);
     set(CURLOPT_OPENSOCKETFUNCTION, &Transfer::openSocket);
     set(CURLOPT_NOPROGRESS, 0L);
@@ -330,7 +332,7 @@ Result<quint64> HttpClient::start(const Request &request, Handler handler)
         if (known == m_known.cend() || Clock::monotonicMs() - known->atMs >= knownForMs) {
             added.waiting = true;
             m_lookups.lookup(added.host);
-            expireWaiting();
+            rearmWaiting();
             return id;
         }
         added.resolve = resolveEntry(added.server, known->addresses);
@@ -405,6 +407,11 @@ void HttpClient::expireWaiting()
         }
     }
     // After the handlers, which may have started requests of their own.
+    rearmWaiting();
+}
+
+void HttpClient::rearmWaiting()
+{
     std::optional<qint64> next;
     for (const auto &[id, transfer] : m_transfers) {
         if (transfer->waiting)

@@ -92,7 +92,11 @@ private:
     bool launch(Transfer &transfer);
     void looked(const QByteArray &host, const QList<QByteArray> &addresses);
     // Ends the transfers that waited for their name as long as they may, and times the next.
+    // Only the wait timer and a finished lookup call it, so a handler never runs inside start().
     void expireWaiting();
+    // Times the next limit of a transfer waiting for its name; one already passed is reported on
+    // the next turn of the event loop.
+    void rearmWaiting();
     void watch(Transfer *owner, int socket, int what);
     void act(int socket, int events);
     void takeFinished();

@@ -11,8 +11,10 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-PeerBoxes::PeerBoxes(std::function<bool()> mustWait, MsgBox::Responder answerer, QObject *parent)
-    : QObject(parent), m_mustWait(std::move(mustWait)), m_answerer(std::move(answerer))
+PeerBoxes::PeerBoxes(
+    std::function<bool()> mustWait, std::function<qint64()> monotonicMs, MsgBox::Responder answerer, QObject *parent)
+    : QObject(parent), m_mustWait(std::move(mustWait)), m_monotonicMs(std::move(monotonicMs)),
+      m_answerer(std::move(answerer))
 { }
 
 void PeerBoxes::show(const QString &from, const QString &text)
@@ -36,6 +38,18 @@ bool PeerBoxes::mustWait() const
     return QGuiApplication::mouseButtons() != Qt::NoButton || (m_mustWait && m_mustWait());
 }
 
+bool PeerBoxes::pressHoldsBack()
+{
+    if (QGuiApplication::mouseButtons() == Qt::NoButton) {
+        m_pressWaitSinceMs.reset();
+        return false;
+    }
+    const qint64 nowMs = m_monotonicMs();
+    if (!m_pressWaitSinceMs)
+        m_pressWaitSinceMs = nowMs;
+    return nowMs - *m_pressWaitSinceMs < MaxPressWaitMs;
+}
+
 void PeerBoxes::scheduleShow()
 {
     if (m_scheduled)
@@ -53,7 +67,7 @@ void PeerBoxes::showWaiting()
 {
     if (m_showing)
         return;
-    if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+    if (pressHoldsBack()) {
         scheduleShow();
         return;
     }
@@ -66,10 +80,12 @@ void PeerBoxes::showWaiting()
     });
     while (!m_waiting.isEmpty()) {
         // The operator may have pressed a button again while the last box was open.
-        if (QGuiApplication::mouseButtons() != Qt::NoButton) {
+        if (pressHoldsBack()) {
             scheduleShow();
             return;
         }
+        // The next box waits afresh.
+        m_pressWaitSinceMs.reset();
         const Box box = m_waiting.dequeue();
         const auto dismissed = qScopeGuard([&] {
             if (alive)

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 // The boxes that show peer messages to the operator, one at a time, in the order the messages
 // came.
@@ -23,7 +24,11 @@
 //
 // Nor does a box open while a mouse button is held in the program's windows: the box would
 // take the release, and the click under way would be lost. The queue waits until the button
-// is up, so the click is carried out first and the box opens after it.
+// is up, so the click is carried out first and the box opens after it. Qt knows the buttons only
+// from the events it receives, and a release it never saw (the window hidden during a press,
+// another client taking the grab) keeps a button held in its eyes until the next mouse event; so
+// a box waits for a held button at most MaxPressWaitMs, then opens, and a press still under way
+// is dropped by the button that took it.
 //
 // Anyone can send such messages, so the queue is bounded: at most MaxPerSender boxes of one
 // sender (the one on screen included) and MaxWaiting waiting in all. A message that does not
@@ -40,10 +45,13 @@ public:
     static constexpr int LoggedTextLength = 100;
     // How often a queue held back by a pressed mouse button looks again.
     static constexpr int PressPollMs = 20;
+    // How long a box waits at most for a held mouse button.
+    static constexpr int MaxPressWaitMs = 5000;
 
-    // `mustWait` tells whether a box asked for now has to wait for the event loop; the boxes go
-    // to `answerer`.
-    PeerBoxes(std::function<bool()> mustWait, MsgBox::Responder answerer, QObject *parent);
+    // `mustWait` tells whether a box asked for now has to wait for the event loop; `monotonicMs`
+    // times the wait for a held button; the boxes go to `answerer`.
+    PeerBoxes(std::function<bool()> mustWait, std::function<qint64()> monotonicMs, MsgBox::Responder answerer,
+        QObject *parent);
 
     // Shows `text` in a box now, or queues it, or logs it when the queue is full.
     void show(const QString &from, const QString &text);
@@ -57,6 +65,8 @@ private:
 
     // Whether a box asked for now must wait: a receive pass runs, or a mouse button is held.
     bool mustWait() const;
+    // Whether a held mouse button still holds the next box back, counting how long it has.
+    bool pressHoldsBack();
     void scheduleShow();
     void showWaiting();
     void release(const QString &from);
@@ -64,12 +74,15 @@ private:
     void logUnloggedDrops();
 
     std::function<bool()> m_mustWait;
+    std::function<qint64()> m_monotonicMs;
     MsgBox::Responder m_answerer;
     QQueue<Box> m_waiting;
     // Boxes waiting or on screen, per sender.
     QHash<QString, int> m_perSender;
     bool m_showing = false;
     bool m_scheduled = false;
+    // Since when the next box has waited for a held button, while it does.
+    std::optional<qint64> m_pressWaitSinceMs;
     QElapsedTimer m_dropSecond;
     int m_dropsLogged = 0;
     int m_dropsUnlogged = 0;

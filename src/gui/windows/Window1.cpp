@@ -152,7 +152,7 @@ Window1::Window1(const Services &services, const MsgBox::Responder &boxAnswerer)
     Layout();
     m_controller = new TriggerController(services, this);
     CreateControls();
-    connectController();
+    connectController(services);
 }
 
 Window1::~Window1()
@@ -293,7 +293,7 @@ void Window1::CreateControls()
     place(CTlogo, QRect(372, 303, 37, 47), Qt::RightEdge | Qt::BottomEdge);
 }
 
-void Window1::connectController()
+void Window1::connectController(const Services &services)
 {
     TriggerController *trigger = m_controller;
     connect(trigger, &TriggerController::logRowAdded, this, &Window1::addLogRow);
@@ -307,7 +307,8 @@ void Window1::connectController()
     connect(trigger, &TriggerController::tallyStartShown, tallyStart, &QAbstractButton::setChecked);
     connect(trigger, &TriggerController::tallyEnableShown, tallyEnable, &QAbstractButton::setChecked);
 
-    m_peerBoxes = new PeerBoxes([trigger] { return trigger->isReceivingPeerMessages(); }, m_boxAnswerer, this);
+    m_peerBoxes = new PeerBoxes(
+        [trigger] { return trigger->isReceivingPeerMessages(); }, services.monotonicMs, m_boxAnswerer, this);
     connect(trigger, &TriggerController::peerMessage, m_peerBoxes, &PeerBoxes::show);
 
     // A request that fails after this window closed is logged by the main window open then,

@@ -78,7 +78,7 @@ private:
 
     void Layout();
     void CreateControls();
-    void connectController();
+    void connectController(const Services &services);
     void Event_Open();
 
     void expandTriangle_Action();
