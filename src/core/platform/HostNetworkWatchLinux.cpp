@@ -43,6 +43,8 @@ public:
     ~Watcher() override
     {
         s_watchers.removeOne(this);
+        // No notifier may watch a closed descriptor, nor one that the number is given to next.
+        m_notifier.setEnabled(false);
         ::close(m_fd);
     }
     Watcher(const Watcher &) = delete;
