@@ -163,6 +163,7 @@ private Q_SLOTS:
     void outsideTextShownAsSent();
     void peerPortInUse();
     void failingMulticastJoin();
+    void givenNetworkViewIsNotReadPast();
     void errorEscapingOpenIsReported();
     void closingStoresCheckBoxes_data();
     void closingStoresCheckBoxes();
@@ -559,6 +560,19 @@ void TestStartup::failingMulticastJoin()
     QCOMPARE(seen.value(QStringLiteral("tslEnableAfterClose")), QStringLiteral("true"));
     const QByteArray log = dailyLog(logFolder);
     QVERIFY2(log.endsWith("\tTrigger Control Closed on VT 7\r\n") && log.count('\n') == 1, log.constData());
+}
+
+void TestStartup::givenNetworkViewIsNotReadPast()
+{
+    // This test's view of the host has no address; loopback's is the host's own.
+    pretendNoInterface();
+    const HostNetwork::View &given = m_app->services().network;
+    QVERIFY(!given.isOwnAddress(QStringLiteral("127.0.0.1")));
+    QVERIFY(!given.watchChanges);
+    // With no view given, the host's own, fresh check and news of changes included.
+    m_app.reset();
+    m_app = std::make_unique<TestApp>(Services(), boxAnswerer());
+    QVERIFY(m_app->services().network.freshIPv4Addresses && m_app->services().network.watchChanges);
 }
 
 void TestStartup::errorEscapingOpenIsReported()

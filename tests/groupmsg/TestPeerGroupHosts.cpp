@@ -199,17 +199,21 @@ void TestPeerGroupHosts::ownMessagesAfterAddressChange()
 
 void TestPeerGroupHosts::heardAgainAfterCardReplugged()
 {
-    // A card replugged comes back as a new interface that holds no membership.
-    QVERIFY2(m_network.replug(QStringLiteral("C")), qPrintable(m_network.errorString()));
-    // Joined again once the news has settled: A's group messages reach C again.
-    bool heard = false;
-    for (int i = 0; i < 20 && !heard; ++i) {
-        const qsizetype mark = host(2).mark();
-        host(0).command(QStringLiteral("send 7 replugged"));
-        heard = QTest::qWaitFor(
-            [&] { return host(2).countSince(mark, QStringLiteral("message 10.99.0.1 7 replugged")) > 0; }, 300);
+    // A card replugged comes back as a new interface that holds no membership. The kernel keeps
+    // the membership of the interface that went, and a socket may hold only 20: replugged more
+    // often than that, the card is still heard after each time.
+    for (int replug = 1; replug <= 22; ++replug) {
+        QVERIFY2(m_network.replug(QStringLiteral("C")), qPrintable(m_network.errorString()));
+        // Joined again once the news has settled: A's group messages reach C again.
+        bool heard = false;
+        for (int i = 0; i < 20 && !heard; ++i) {
+            const qsizetype mark = host(2).mark();
+            host(0).command(QStringLiteral("send 7 replugged"));
+            heard = QTest::qWaitFor(
+                [&] { return host(2).countSince(mark, QStringLiteral("message 10.99.0.1 7 replugged")) > 0; }, 300);
+        }
+        QVERIFY2(heard, qPrintable(QStringLiteral("not heard after replug %1").arg(replug)));
     }
-    QVERIFY(heard);
 }
 
 void TestPeerGroupHosts::leaveIsReportedToOthersOnly()

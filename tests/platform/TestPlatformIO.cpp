@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SPDX-FileCopyrightText: 2026 Brenvale Control developers
 // The platform's own I/O under pressure: what the system log escapes, its copy on a standard
-// error nobody reads, and a UDP socket with a long backlog (on loopback, inside the test
-// namespace).
+// error nobody reads, a UDP socket with a long backlog (on loopback), and the host's address
+// list while its addresses change (inside a network namespace of the test's own).
 #include "core/platform/DebugLog.h"
 #include "core/platform/HostAddressCache.h"
+#include "core/platform/HostNetwork.h"
 #include "core/platform/OutsideText.h"
 #include "core/platform/SystemLogSink.h"
 #include "core/platform/UDPSocket.h"
 
 #include <QEventLoop>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -35,6 +38,7 @@ private Q_SLOTS:
     void throwingHandlerLeavesSocketDelivering();
     void hostAddressReads_data();
     void hostAddressReads();
+    void addressNewsTakenByTheFreshCheck();
 };
 
 void TestPlatformIO::escapes_data()
@@ -272,6 +276,32 @@ void TestPlatformIO::hostAddressReads()
     }
     QCOMPARE(readCount, reads);
     QCOMPARE(last, QStringList {QString::number(reads)});
+}
+
+void TestPlatformIO::addressNewsTakenByTheFreshCheck()
+{
+    // The program's watch, and no turn of the loop between the change and the looks, as in one
+    // receive pass whose first message comes from the new address.
+    QObject context;
+    int bursts = 0;
+    QVERIFY(HostNetwork::watchChanges(&context, [&bursts] { ++bursts; }));
+    const QString added = QStringLiteral("10.77.0.1");
+    const auto ip = [&added](const char *verb) {
+        return QProcess::execute(QStringLiteral("ip"),
+            {QStringLiteral("addr"), QLatin1String(verb), added + QStringLiteral("/32"), QStringLiteral("dev"),
+                QStringLiteral("lo")});
+    };
+    QVERIFY(!HostNetwork::freshIPv4Addresses().contains(added));
+    QCOMPARE(ip("add"), 0);
+    const auto removeAddress = qScopeGuard([&ip] { ip("del"); });
+    QVERIFY(HostNetwork::freshIPv4Addresses().contains(added));
+    // That look took the news: the strangers after it find none that would read the list again.
+    QVERIFY(!HostNetwork::readWaitingNews());
+    QVERIFY(HostNetwork::freshIPv4Addresses().contains(added));
+    // The watcher's owner still hears of the change, once.
+    QTRY_COMPARE(bursts, 1);
+    QTest::qWait(HostNetwork::SettleMs + 100);
+    QCOMPARE(bursts, 1);
 }
 
 QTEST_GUILESS_MAIN(TestPlatformIO)

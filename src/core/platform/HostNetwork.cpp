@@ -65,8 +65,10 @@ QStringList ipv4Addresses()
 
 QStringList freshIPv4Addresses()
 {
-    if (newsWaiting())
-        hostAddresses().changed();
+    // News of a change may wait unread: a message sent from a new address can be handled in
+    // the same turn of the loop as that news, before it. Read here, a change marks the list
+    // stale once, however many senders look after it, and news of nothing relevant not at all.
+    readWaitingNews();
     return hostAddresses().fresh();
 }
 

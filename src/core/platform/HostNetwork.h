@@ -48,8 +48,10 @@ constexpr int SettleMs = 300;
 bool watchChanges(QObject *context, std::function<void()> onChange);
 // Told by the watcher: the address lists no longer hold.
 void addressesChanged();
-// Whether news of the host's network waits unread in a watcher. A message sent from a new
-// address can be handled in the same turn of the loop as that news, before it.
-bool newsWaiting();
+// Reads now the news of the host's network that waits unread in each watcher, as the watcher
+// does on the event loop; whether some of it was a change, which leaves the address lists
+// stale. A message sent from a new address can be handled in the same turn of the loop as
+// that news, before it.
+bool readWaitingNews();
 
 } // namespace HostNetwork

@@ -14,7 +14,6 @@
 #include <linux/if.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,8 +23,9 @@ namespace {
 // (a wireless scan, say, comes as a new-link message too) is no change of the network.
 constexpr unsigned RelevantLinkFlags = IFF_UP | IFF_RUNNING | IFF_LOWER_UP;
 
-// The route sockets of the watchers alive.
-QList<int> s_watching;
+class Watcher;
+// The watchers alive.
+QList<Watcher *> s_watchers;
 
 // The kernel's route socket, subscribed to link and IPv4 address news, read on the event loop.
 class Watcher : public QObject
@@ -38,18 +38,20 @@ public:
         m_settle.setInterval(SettleMs);
         connect(&m_settle, &QTimer::timeout, this, [this] { m_onChange(); });
         connect(&m_notifier, &QSocketNotifier::activated, this, [this] { readNews(); });
-        s_watching.append(m_fd);
+        s_watchers.append(this);
     }
     ~Watcher() override
     {
-        s_watching.removeOne(m_fd);
+        s_watchers.removeOne(this);
+        // No notifier may watch a closed descriptor, nor one that the number is given to next.
+        m_notifier.setEnabled(false);
         ::close(m_fd);
     }
     Watcher(const Watcher &) = delete;
     Watcher &operator=(const Watcher &) = delete;
 
-private:
-    void readNews()
+    // Reads every message waiting; whether one was news of a change.
+    bool readNews()
     {
         bool changed = false;
         alignas(nlmsghdr) char buffer[16384];
@@ -72,7 +74,7 @@ private:
                 changed = isChange(*message) || changed;
         }
         if (!changed)
-            return;
+            return false;
         // The lists are stale from now on, not only once the burst has settled: an echo sent
         // from a new address may come in before that.
         addressesChanged();
@@ -80,8 +82,10 @@ private:
         // carrier within moments of each other.
         if (!m_settle.isActive())
             m_settle.start();
+        return true;
     }
 
+private:
     bool isChange(const nlmsghdr &message)
     {
         switch (message.nlmsg_type) {
@@ -118,14 +122,12 @@ private:
 };
 } // namespace
 
-bool newsWaiting()
+bool readWaitingNews()
 {
-    for (const int fd : std::as_const(s_watching)) {
-        pollfd waiting {fd, POLLIN, 0};
-        if (::poll(&waiting, 1, 0) > 0)
-            return true;
-    }
-    return false;
+    bool changed = false;
+    for (Watcher *watcher : std::as_const(s_watchers))
+        changed = watcher->readNews() || changed;
+    return changed;
 }
 
 bool watchChanges(QObject *context, std::function<void()> onChange)

@@ -4,6 +4,7 @@
 
 #include "core/platform/Result.h"
 
+#include <QList>
 #include <QtGlobal>
 
 // Socket settings Qt does not offer (SocketOptionsPosix.cpp on Linux).
@@ -21,9 +22,17 @@ void setCloseOnExec(qintptr descriptor);
 void closeOnExecLocalSockets();
 bool isLocalSocket(qintptr descriptor);
 
+// The index of the interface that a join of the IPv4 group `group` (host order) names no
+// interface for goes to: the one the route to the group leaves by, as the kernel picks it.
+// 0 when there is no such route or the kernel cannot be asked.
+int groupRouteInterface(quint32 group);
+
 // Joins the IPv4 group `group` (host order) on the interface the route to it takes, as a join
-// at start does; a membership the socket still holds there counts as joined.
-Result<> joinGroupAgain(qintptr descriptor, quint32 group);
+// at start does; a membership the socket still holds there counts as joined. `joinedOn` holds
+// the index of each interface the socket joined the group on. The kernel keeps a membership
+// whose interface is gone, and a socket may hold only net.ipv4.igmp_max_memberships of them
+// (20 by default): those are dropped first, and the index of this join is added.
+Result<> joinGroupAgain(qintptr descriptor, quint32 group, QList<int> &joinedOn);
 
 // What the kernel has received on a TCP connection, every byte of it whether read or not;
 // -1 for anything that is not a TCP socket.

@@ -82,6 +82,7 @@ void UDPSocket::Connect()
 {
     if (IsConnected())
         m_socket->close();
+    m_groupInterfaces.clear();
     m_lastErrorCode = NoError;
     m_mayHoldUnreported = true;
     m_reportUnread = false;
@@ -128,6 +129,13 @@ bool UDPSocket::JoinMulticastGroup(const QString &group)
         return false;
     }
     m_lastErrorCode = NoError;
+    // Joined where the route to the group leaves, which we note for a join after a change.
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        QList<int> &joinedOn = m_groupInterfaces[address.toIPv4Address()];
+        const int index = SocketOptions::groupRouteInterface(address.toIPv4Address());
+        if (index && !joinedOn.contains(index))
+            joinedOn.append(index);
+    }
     return true;
 }
 
@@ -138,7 +146,8 @@ Result<> UDPSocket::JoinMulticastGroupAgain(const QString &group)
         return Result<>::failure(QStringLiteral("Invalid group \"%1\"").arg(group));
     if (!IsConnected())
         return Result<>::failure(QStringLiteral("Socket is not bound"));
-    return SocketOptions::joinGroupAgain(m_socket->socketDescriptor(), address.toIPv4Address());
+    return SocketOptions::joinGroupAgain(
+        m_socket->socketDescriptor(), address.toIPv4Address(), m_groupInterfaces[address.toIPv4Address()]);
 }
 
 void UDPSocket::LeaveMulticastGroup(const QString &group)
@@ -214,6 +223,7 @@ void UDPSocket::Write(const QString &address, const QByteArray &data)
 void UDPSocket::Close()
 {
     m_socket->close();
+    m_groupInterfaces.clear();
     m_reportUnread = false;
     m_readAhead.reset();
 }

@@ -5,6 +5,8 @@
 #include "core/platform/Result.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -80,7 +82,9 @@ public:
     void LeaveMulticastGroup(const QString &group);
     // Joins `group` again after the host's network changed: a re-created interface has lost
     // every membership, while one that only changed its address still holds it, which counts
-    // as joined. Raises no Error and leaves LastErrorCode alone; the result says why it failed.
+    // as joined. The memberships this socket held on interfaces that are gone are dropped
+    // first, so replugs never use up the few a socket may hold. Raises no Error and leaves
+    // LastErrorCode alone; the result says why it failed.
     Result<> JoinMulticastGroupAgain(const QString &group);
 
     void Poll();
@@ -119,6 +123,8 @@ private:
     // Qt reported and the socket has not been read since.
     bool m_reportUnread = false;
     bool m_answeringReport = false;
+    // The interfaces, by index, each group was joined on while this socket was bound.
+    QHash<quint32, QList<int>> m_groupInterfaces;
     // A datagram that came in just before a report was answered, for the next Read().
     std::optional<Datagram> m_readAhead;
     quint64 m_reads = 0;

@@ -26,12 +26,15 @@ Application::Application(Services services, MsgBox::Responder boxAnswerer)
         m_services.monotonicMs = system.monotonicMs;
     if (!m_services.network.interfaceCount)
         m_services.network.interfaceCount = system.network.interfaceCount;
-    if (!m_services.network.ipv4Addresses)
+    // The host's fresh list and its news of changes go with the host's own list: a view of the
+    // network that the caller gave is not read past.
+    if (!m_services.network.ipv4Addresses) {
         m_services.network.ipv4Addresses = system.network.ipv4Addresses;
-    if (!m_services.network.freshIPv4Addresses)
-        m_services.network.freshIPv4Addresses = system.network.freshIPv4Addresses;
-    if (!m_services.network.watchChanges)
-        m_services.network.watchChanges = system.network.watchChanges;
+        if (!m_services.network.freshIPv4Addresses)
+            m_services.network.freshIPv4Addresses = system.network.freshIPv4Addresses;
+        if (!m_services.network.watchChanges)
+            m_services.network.watchChanges = system.network.watchChanges;
+    }
     m_services.http = system.http;
     s_instance = this;
     QApplication::setQuitOnLastWindowClosed(false);
