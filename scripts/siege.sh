@@ -99,7 +99,7 @@ done
 group=$(ip netns exec "$b" env QT_QPA_PLATFORM=offscreen "$build/bench/brenvale-bench-group" Brenvale)
 
 status=0
-ip netns exec "$b" timeout --foreground --kill-after=10 1500 "$build/bench/brenvale-siege" \
+ip netns exec "$b" timeout --foreground --kill-after=10 3600 "$build/bench/brenvale-siege" \
     --program "$work/Brenvale.app/Contents/MacOS/Brenvale" \
     --tap "$build/bench/brenvale-siege-tap.so" \
     --reflector "$build/bench/brenvale-bench-reflector" \
