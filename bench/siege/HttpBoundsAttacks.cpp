@@ -12,23 +12,8 @@
 #include "Traffic.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-namespace {
-int openFiles(int pid)
-{
-    DIR *folder = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-    if (!folder)
-        return 0;
-    int count = 0;
-    while (const dirent *entry = readdir(folder))
-        count += entry->d_name[0] != '.';
-    closedir(folder);
-    return count;
-}
-} // namespace
 
 void attackSilentNameServer(Siege &siege)
 {
@@ -95,7 +80,7 @@ void attackTransfersInFlight(Siege &siege)
     std::atomic<int> peakFiles {0};
     std::thread files([&] {
         while (sampling) {
-            peakFiles = std::max(peakFiles.load(), openFiles(program.pid()));
+            peakFiles = std::max(peakFiles.load(), procEntries(program.pid(), "fd"));
             sleepMs(10);
         }
     });

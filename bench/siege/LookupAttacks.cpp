@@ -10,21 +10,8 @@
 #include "RemoteCall.h"
 
 #include <algorithm>
-#include <dirent.h>
 
 namespace {
-int threadCount(int pid)
-{
-    DIR *folder = opendir(("/proc/" + std::to_string(pid) + "/task").c_str());
-    if (!folder)
-        return 0;
-    int count = 0;
-    while (const dirent *entry = readdir(folder))
-        count += entry->d_name[0] != '.';
-    closedir(folder);
-    return count;
-}
-
 // The most threads the program had at once, sampled every 10 ms from a thread of its own.
 class ThreadPeak
 {
@@ -32,7 +19,7 @@ public:
     explicit ThreadPeak(int pid)
         : m_thread([this, pid] {
               while (!m_stop) {
-                  m_peak = std::max(m_peak.load(), threadCount(pid));
+                  m_peak = std::max(m_peak.load(), procEntries(pid, "task"));
                   sleepMs(10);
               }
           })
@@ -68,14 +55,14 @@ void namedServers(Siege &siege, std::size_t commands)
         siege.report.row("program opened and enabled", "no", "yes", false);
         return;
     }
-    const int before = threadCount(program.pid());
+    const int before = procEntries(program.pid(), "task");
     ThreadPeak peak(program.pid());
     RemoteSampler sampler(o.bus, kIdleClass, kIdleEvent);
     const std::vector<std::int64_t> sentAt = keyCommands(o.bus, commands, kSecondNs / 10);
     const std::size_t rows = waitRows(program, sentAt.front(), 2 * commands, sentAt.back() + 8 * kSecondNs);
     sampler.stop();
     const int most = peak.stop();
-    const int after = threadCount(program.pid());
+    const int after = procEntries(program.pid(), "task");
     // Every request ends within its 5 s, so by 5.5 s after a command the rows of its two
     // requests and of all those before them have come.
     std::vector<std::int64_t> at = errorRows(program, sentAt.front());

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -374,6 +375,18 @@ std::size_t countOf(const std::string &text, const std::string &needle)
     std::size_t count = 0;
     for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
         ++count;
+    return count;
+}
+
+int procEntries(int pid, const std::string &folder)
+{
+    DIR *listing = opendir(("/proc/" + std::to_string(pid) + "/" + folder).c_str());
+    if (!listing)
+        return 0;
+    int count = 0;
+    while (const dirent *entry = readdir(listing))
+        count += entry->d_name[0] != '.';
+    closedir(listing);
     return count;
 }
 

@@ -166,6 +166,9 @@ std::string msText(std::int64_t ns);
 std::string mbText(double mb);
 void sleepMs(int ms);
 std::size_t countOf(const std::string &text, const std::string &needle);
+// How many entries /proc/<pid>/<folder> lists ("fd": open files, "task": threads); 0 once it
+// has gone.
+int procEntries(int pid, const std::string &folder);
 // The longest line of a daily log, CR LF not counted.
 std::size_t longestLine(const std::string &log);
 // "OnTheAirVideo Log YYYY-MM-DD.txt" of the local date at `when`.
