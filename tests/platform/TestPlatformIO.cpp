@@ -3,6 +3,7 @@
 // The platform's own I/O under pressure: what the system log escapes, its copy on a standard
 // error nobody reads, and a UDP socket with a long backlog (on loopback, inside the test
 // namespace).
+#include "core/platform/Clock.h"
 #include "core/platform/DebugLog.h"
 #include "core/platform/HostAddressCache.h"
 #include "core/platform/OutsideText.h"
@@ -20,6 +21,7 @@
 
 #include <fcntl.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 class TestPlatformIO : public QObject
@@ -35,6 +37,8 @@ private Q_SLOTS:
     void throwingHandlerLeavesSocketDelivering();
     void hostAddressReads_data();
     void hostAddressReads();
+    void localTimeReads_data();
+    void localTimeReads();
 };
 
 void TestPlatformIO::escapes_data()
@@ -272,6 +276,29 @@ void TestPlatformIO::hostAddressReads()
     }
     QCOMPARE(readCount, reads);
     QCOMPARE(last, QStringList {QString::number(reads)});
+}
+
+void TestPlatformIO::localTimeReads_data()
+{
+    // Calls as <second>@<monotonic ms>.
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<int>("reads");
+    QTest::newRow("one second, within the reuse time") << "7@0 7@40 7@99" << 1;
+    QTest::newRow("one second, past the reuse time") << "7@0 7@100 7@150" << 2;
+    QTest::newRow("each new second, also back") << "7@0 8@10 9@20 8@30" << 4;
+}
+
+void TestPlatformIO::localTimeReads()
+{
+    QFETCH(QString, calls);
+    Clock::LocalSeconds local;
+    for (const QString &call : calls.split(u' ')) {
+        const qint64 second = 1'774'745'390 + call.section(u'@', 0, 0).toLongLong();
+        const QDateTime reading = local.at(second, call.section(u'@', 1).toLongLong());
+        QCOMPARE(reading.timeSpec(), Qt::LocalTime);
+        QCOMPARE(reading.time(), QDateTime::fromSecsSinceEpoch(second, Qt::LocalTime).time());
+    }
+    QTEST(local.reads(), "reads");
 }
 
 QTEST_GUILESS_MAIN(TestPlatformIO)
