@@ -39,6 +39,7 @@ private Q_SLOTS:
     void hostAddressReads();
     void localTimeReads_data();
     void localTimeReads();
+    void readsTellEachSender();
 };
 
 void TestPlatformIO::escapes_data()
@@ -299,6 +300,27 @@ void TestPlatformIO::localTimeReads()
         QCOMPARE(reading.time(), QDateTime::fromSecsSinceEpoch(second, Qt::LocalTime).time());
     }
     QTEST(local.reads(), "reads");
+}
+
+void TestPlatformIO::readsTellEachSender()
+{
+    UDPSocket socket;
+    QUdpSocket senders[2];
+    QVERIFY(senders[0].bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+    QVERIFY(senders[1].bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    socket.setPort(senders[0].localPort() + 1);
+    socket.Connect();
+    QList<UDPSocket::Datagram> got;
+    connect(&socket, &UDPSocket::DataAvailable, this, [&] { got.append(socket.Read()); });
+    const QList<QByteArray> sent {"a", QByteArray(), QByteArray(65000, 'x'), "b"};
+    for (qsizetype i = 0; i < sent.size(); ++i)
+        senders[i % 2].writeDatagram(sent.at(i), QHostAddress::LocalHost, quint16(socket.Port()));
+    QTRY_COMPARE(got.size(), sent.size());
+    for (qsizetype i = 0; i < sent.size(); ++i) {
+        QCOMPARE(got.at(i).Data, sent.at(i));
+        QCOMPARE(got.at(i).Address, QStringLiteral("127.0.0.%1").arg(i % 2 + 1));
+        QCOMPARE(got.at(i).SourcePort, senders[i % 2].localPort());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPlatformIO)

@@ -128,7 +128,11 @@ void EasyUDPSocket::SendMessageToGroup(const QString &group, qint32 command, con
 {
     if (!IsConnected())
         return;
-    UDPSocket::Write(HashGroupNameToIP(group), CreatePacket(command, data));
+    if (m_sentGroupAddress.isEmpty() || group != m_sentGroup) {
+        m_sentGroupAddress = HashGroupNameToIP(group);
+        m_sentGroup = group;
+    }
+    UDPSocket::Write(m_sentGroupAddress, CreatePacket(command, data));
 }
 
 void EasyUDPSocket::SendMessageToIndividual(const QString &address, qint32 command, const QByteArray &data)

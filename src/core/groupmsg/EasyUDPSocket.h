@@ -89,4 +89,7 @@ private:
     qint32 mWaitForThisCommand = -1;
     bool m_binding = false;
     bool m_errorDuringWait = false;
+    // The last group sent to and its address: the hash is made once, not for every message.
+    QString m_sentGroup;
+    QString m_sentGroupAddress;
 };
