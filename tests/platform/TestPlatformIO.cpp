@@ -21,7 +21,6 @@
 
 #include <fcntl.h>
 #include <thread>
-#include <time.h>
 #include <unistd.h>
 
 class TestPlatformIO : public QObject
@@ -284,9 +283,8 @@ void TestPlatformIO::localTimeReads_data()
     // Calls as <second>@<monotonic ms>.
     QTest::addColumn<QString>("calls");
     QTest::addColumn<int>("reads");
-    QTest::newRow("one second, within the reuse time") << "7@0 7@40 7@99" << 1;
-    QTest::newRow("one second, past the reuse time") << "7@0 7@100 7@150" << 2;
-    QTest::newRow("each new second, also back") << "7@0 8@10 9@20 8@30" << 4;
+    QTest::newRow("one second, within the reuse time") << "7@0 7@99" << 1;
+    QTest::newRow("past the reuse time, each new second, also back") << "7@0 7@100 8@110 7@120" << 4;
 }
 
 void TestPlatformIO::localTimeReads()
@@ -295,9 +293,8 @@ void TestPlatformIO::localTimeReads()
     Clock::LocalSeconds local;
     for (const QString &call : calls.split(u' ')) {
         const qint64 second = 1'774'745'390 + call.section(u'@', 0, 0).toLongLong();
-        const QDateTime reading = local.at(second, call.section(u'@', 1).toLongLong());
-        QCOMPARE(reading.timeSpec(), Qt::LocalTime);
-        QCOMPARE(reading.time(), QDateTime::fromSecsSinceEpoch(second, Qt::LocalTime).time());
+        QCOMPARE(
+            local.at(second, call.section(u'@', 1).toLongLong()), QDateTime::fromSecsSinceEpoch(second, Qt::LocalTime));
     }
     QTEST(local.reads(), "reads");
 }
@@ -310,17 +307,14 @@ void TestPlatformIO::readsTellEachSender()
     QVERIFY(senders[1].bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
     socket.setPort(senders[0].localPort() + 1);
     socket.Connect();
-    QList<UDPSocket::Datagram> got;
-    connect(&socket, &UDPSocket::DataAvailable, this, [&] { got.append(socket.Read()); });
-    const QList<QByteArray> sent {"a", QByteArray(), QByteArray(65000, 'x'), "b"};
-    for (qsizetype i = 0; i < sent.size(); ++i)
-        senders[i % 2].writeDatagram(sent.at(i), QHostAddress::LocalHost, quint16(socket.Port()));
-    QTRY_COMPARE(got.size(), sent.size());
-    for (qsizetype i = 0; i < sent.size(); ++i) {
-        QCOMPARE(got.at(i).Data, sent.at(i));
-        QCOMPARE(got.at(i).Address, QStringLiteral("127.0.0.%1").arg(i % 2 + 1));
-        QCOMPARE(got.at(i).SourcePort, senders[i % 2].localPort());
-    }
+    QStringList got;
+    connect(&socket, &UDPSocket::DataAvailable, this, [&] {
+        const UDPSocket::Datagram datagram = socket.Read();
+        got.append(datagram.Address + QStringLiteral(" %1").arg(datagram.Data.count('x')));
+    });
+    for (int i = 0; i < 4; ++i)
+        senders[i % 2].writeDatagram(QByteArray(i * 21000, 'x'), QHostAddress::LocalHost, quint16(socket.Port()));
+    QTRY_COMPARE(got.join(u','), QStringLiteral("127.0.0.1 0,127.0.0.2 21000,127.0.0.1 42000,127.0.0.2 63000"));
 }
 
 QTEST_GUILESS_MAIN(TestPlatformIO)

@@ -128,11 +128,7 @@ void EasyUDPSocket::SendMessageToGroup(const QString &group, qint32 command, con
 {
     if (!IsConnected())
         return;
-    if (m_sentGroupAddress.isEmpty() || group != m_sentGroup) {
-        m_sentGroupAddress = HashGroupNameToIP(group);
-        m_sentGroup = group;
-    }
-    UDPSocket::Write(m_sentGroupAddress, CreatePacket(command, data));
+    UDPSocket::Write(HashGroupNameToIP(group), CreatePacket(command, data));
 }
 
 void EasyUDPSocket::SendMessageToIndividual(const QString &address, qint32 command, const QByteArray &data)
@@ -179,6 +175,18 @@ QByteArray EasyUDPSocket::WaitForMessage(
 }
 
 QString EasyUDPSocket::HashGroupNameToIP(const QString &group)
+{
+    // Every message to the group asks for its address: the last name's is kept.
+    thread_local QString lastGroup;
+    thread_local QString lastAddress;
+    if (lastAddress.isEmpty() || group != lastGroup) {
+        lastAddress = hashed(group);
+        lastGroup = group;
+    }
+    return lastAddress;
+}
+
+QString EasyUDPSocket::hashed(const QString &group)
 {
     if (IsClassDAddress(group))
         return group;

@@ -76,6 +76,7 @@ protected:
     qint64 clockNow() const { return m_clock(); }
 
 private:
+    static QString hashed(const QString &group);
     void dataAvailable();
     void socketError();
     void ProcessData();
@@ -89,7 +90,4 @@ private:
     qint32 mWaitForThisCommand = -1;
     bool m_binding = false;
     bool m_errorDuringWait = false;
-    // The last group sent to and its address: the hash is made once, not for every message.
-    QString m_sentGroup;
-    QString m_sentGroupAddress;
 };

@@ -200,11 +200,10 @@ UDPSocket::Datagram UDPSocket::Read()
     QHostAddress sender;
     quint16 port = 0;
     const qint64 size = m_socket->readDatagram(m_readBuffer.data(), m_readBuffer.size(), &sender, &port);
-    if (size < 0)
-        return {};
+    // A failed read (Qt has raised Error) still took its turn, and gives no sender and no data.
     m_reportUnread = false;
     ++m_reads;
-    return makeDatagram(sender, port, QByteArray(m_readBuffer.constData(), size), m_lastSender);
+    return makeDatagram(sender, port, QByteArray(m_readBuffer.constData(), qMax<qint64>(size, 0)), m_lastSender);
 }
 
 void UDPSocket::Write(const QString &address, const QByteArray &data)
