@@ -3,6 +3,7 @@
 // The platform's own I/O under pressure: what the system log escapes, its copy on a standard
 // error nobody reads, a UDP socket with a long backlog (on loopback), and the host's address
 // list while its addresses change (inside a network namespace of the test's own).
+#include "core/platform/Clock.h"
 #include "core/platform/DebugLog.h"
 #include "core/platform/HostAddressCache.h"
 #include "core/platform/HostNetwork.h"
@@ -39,6 +40,9 @@ private Q_SLOTS:
     void hostAddressReads_data();
     void hostAddressReads();
     void addressNewsTakenByTheFreshCheck();
+    void localTimeReads_data();
+    void localTimeReads();
+    void readsTellEachSender();
 };
 
 void TestPlatformIO::escapes_data()
@@ -302,6 +306,45 @@ void TestPlatformIO::addressNewsTakenByTheFreshCheck()
     QTRY_COMPARE(bursts, 1);
     QTest::qWait(HostNetwork::SettleMs + 100);
     QCOMPARE(bursts, 1);
+}
+
+void TestPlatformIO::localTimeReads_data()
+{
+    // Calls as <second>@<monotonic ms>.
+    QTest::addColumn<QString>("calls");
+    QTest::addColumn<int>("reads");
+    QTest::newRow("one second, within the reuse time") << "7@0 7@99" << 1;
+    QTest::newRow("past the reuse time, each new second, also back") << "7@0 7@100 8@110 7@120" << 4;
+}
+
+void TestPlatformIO::localTimeReads()
+{
+    QFETCH(QString, calls);
+    Clock::LocalSeconds local;
+    for (const QString &call : calls.split(u' ')) {
+        const qint64 second = 1'774'745'390 + call.section(u'@', 0, 0).toLongLong();
+        QCOMPARE(
+            local.at(second, call.section(u'@', 1).toLongLong()), QDateTime::fromSecsSinceEpoch(second, Qt::LocalTime));
+    }
+    QTEST(local.reads(), "reads");
+}
+
+void TestPlatformIO::readsTellEachSender()
+{
+    UDPSocket socket;
+    QUdpSocket senders[2];
+    QVERIFY(senders[0].bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+    QVERIFY(senders[1].bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    socket.setPort(senders[0].localPort() + 1);
+    socket.Connect();
+    QStringList got;
+    connect(&socket, &UDPSocket::DataAvailable, this, [&] {
+        const UDPSocket::Datagram datagram = socket.Read();
+        got.append(datagram.Address + QStringLiteral(" %1").arg(datagram.Data.count('x')));
+    });
+    for (int i = 0; i < 4; ++i)
+        senders[i % 2].writeDatagram(QByteArray(i * 21000, 'x'), QHostAddress::LocalHost, quint16(socket.Port()));
+    QTRY_COMPARE(got.join(u','), QStringLiteral("127.0.0.1 0,127.0.0.2 21000,127.0.0.1 42000,127.0.0.2 63000"));
 }
 
 QTEST_GUILESS_MAIN(TestPlatformIO)

@@ -176,6 +176,18 @@ QByteArray EasyUDPSocket::WaitForMessage(
 
 QString EasyUDPSocket::HashGroupNameToIP(const QString &group)
 {
+    // Every message to the group asks for its address: the last name's is kept.
+    thread_local QString lastGroup;
+    thread_local QString lastAddress;
+    if (lastAddress.isEmpty() || group != lastGroup) {
+        lastAddress = hashed(group);
+        lastGroup = group;
+    }
+    return lastAddress;
+}
+
+QString EasyUDPSocket::hashed(const QString &group)
+{
     if (IsClassDAddress(group))
         return group;
 

@@ -76,6 +76,7 @@ protected:
     qint64 clockNow() const { return m_clock(); }
 
 private:
+    static QString hashed(const QString &group);
     void dataAvailable();
     void socketError();
     void ProcessData();

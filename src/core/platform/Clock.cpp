@@ -6,9 +6,23 @@
 
 namespace Clock {
 
+QDateTime LocalSeconds::at(qint64 utcSecond, qint64 nowMs)
+{
+    if (m_reads == 0 || utcSecond != m_second || nowMs < m_readAt || nowMs - m_readAt >= LocalReuseMs) {
+        m_local = QDateTime::fromSecsSinceEpoch(utcSecond, Qt::LocalTime);
+        m_second = utcSecond;
+        m_readAt = nowMs;
+        ++m_reads;
+    }
+    return m_local;
+}
+
 QDateTime now()
 {
-    return QDateTime::currentDateTime();
+    thread_local LocalSeconds local;
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    // Whole seconds, rounded down also before 1970.
+    return local.at(std::chrono::floor<std::chrono::seconds>(sinceEpoch).count(), monotonicMs());
 }
 
 qint64 monotonicMs()

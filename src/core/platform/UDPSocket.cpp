@@ -175,14 +175,17 @@ int UDPSocket::PacketsAvailable() const
 }
 
 namespace {
-UDPSocket::Datagram makeDatagram(QHostAddress sender, int port, const QByteArray &data)
+// A flood comes from one sender, whose address is made into text once.
+UDPSocket::Datagram makeDatagram(QHostAddress sender, int port, const QByteArray &data, UDPSocket::SenderText &last)
 {
     bool isV4 = false;
     const quint32 v4 = sender.toIPv4Address(&isV4);
     if (isV4)
         sender = QHostAddress(v4);
+    if (last.text.isEmpty() || sender != last.address)
+        last = {sender, sender.toString()};
     UDPSocket::Datagram datagram;
-    datagram.Address = sender.toString();
+    datagram.Address = last.text;
     datagram.SourcePort = static_cast<quint16>(port < 0 ? 0 : port);
     datagram.Data = data;
     return datagram;
@@ -199,15 +202,27 @@ UDPSocket::Datagram UDPSocket::Read()
     }
     if (!IsConnected() || !m_socket->hasPendingDatagrams())
         return {};
-    const QNetworkDatagram received = m_socket->receiveDatagram();
+    // One read into a buffer kept for it: asking for the datagram's size first would cost a
+    // second system call for every datagram of a flood.
+    if (m_readBuffer.size() != MaxDatagramBytes)
+        m_readBuffer.resize(MaxDatagramBytes);
+    QHostAddress sender;
+    quint16 port = 0;
+    const qint64 size = m_socket->readDatagram(m_readBuffer.data(), m_readBuffer.size(), &sender, &port);
+    // A failed read (Qt has raised Error) still took its turn, and gives no sender and no data.
     m_reportUnread = false;
     ++m_reads;
-    return makeDatagram(received.senderAddress(), received.senderPort(), received.data());
+    return makeDatagram(sender, port, QByteArray(m_readBuffer.constData(), qMax<qint64>(size, 0)), m_lastSender);
 }
 
 void UDPSocket::Write(const QString &address, const QByteArray &data)
 {
-    const QHostAddress destination(address);
+    // Most writes go to the address of the one before.
+    if (address != m_lastDestinationText || m_lastDestinationText.isNull()) {
+        m_lastDestination = QHostAddress(address);
+        m_lastDestinationText = address;
+    }
+    const QHostAddress &destination = m_lastDestination;
     if (destination.isNull()) {
         fail(NameResolutionError, QStringLiteral("Invalid address \"%1\"").arg(address));
         return;
@@ -324,5 +339,5 @@ void UDPSocket::answerReport()
     if (size < 0)
         return;
     data.truncate(size);
-    m_readAhead = makeDatagram(sender, port, data);
+    m_readAhead = makeDatagram(sender, port, data, m_lastSender);
 }

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -128,4 +129,20 @@ private:
     // A datagram that came in just before a report was answered, for the next Read().
     std::optional<Datagram> m_readAhead;
     quint64 m_reads = 0;
+    // Reads land here first.
+    QByteArray m_readBuffer;
+
+public:
+    // A sender's address with its text, made once for a run of datagrams from it.
+    struct SenderText
+    {
+        QHostAddress address;
+        QString text;
+    };
+
+private:
+    SenderText m_lastSender;
+    // The address of the last Write, parsed once for the writes that follow to it.
+    QString m_lastDestinationText;
+    QHostAddress m_lastDestination;
 };

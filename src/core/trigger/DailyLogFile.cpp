@@ -105,6 +105,13 @@ QString DailyLogFile::longTimeText(const QDateTime &when)
     static qint64 cachedSecond = std::numeric_limits<qint64>::min();
     static int cachedOffset = 0;
     static QString cachedText;
+    // The system clock hands out one reading for a whole second. Two local times of the same
+    // wall-clock time are compared cheaply, while asking one for its second or offset reads the
+    // time zone's file again: the same instant at the same wall-clock time has the same text.
+    static QDateTime cachedWhen;
+    if (when.isValid() && when.timeSpec() == Qt::LocalTime && cachedWhen.timeSpec() == Qt::LocalTime
+        && when.time() == cachedWhen.time() && when.date() == cachedWhen.date() && when == cachedWhen)
+        return cachedText;
     const qint64 second = when.toSecsSinceEpoch();
     const int offset = when.offsetFromUtc();
     if (second != cachedSecond || offset != cachedOffset) {
@@ -113,6 +120,7 @@ QString DailyLogFile::longTimeText(const QDateTime &when)
         cachedSecond = second;
         cachedOffset = offset;
     }
+    cachedWhen = when;
     return cachedText;
 }
 
