@@ -50,14 +50,7 @@ void attackSilentNameServer(Siege &siege)
 
     siege.report.note("the name server was sent " + std::to_string(nameServer.received()) + " queries");
     samplerRows(siege, sampler, true);
-    siege.report.row("\"Error \" rows", std::to_string(rows), std::to_string(2 * commands), rows == 2 * commands);
-    siege.report.row("slowest outcome after its command",
-        rows < 2 * commands ? std::to_string(2 * commands - rows) + " missing after 8 s" : msText(slowest),
-        "<= 5500 ms", rows == 2 * commands && slowest <= 5'500'000'000);
-    siege.report.row(
-        "SIGTERM to exit, lookups under way", exitText(exit, 5000), "< 1000 ms", !exit.killed && exit.ms < 1000);
-    siege.report.row(
-        "closing line last in the daily log", closedLast(program) ? "yes" : "no", "yes", closedLast(program));
+    requestEndRows(siege, program, rows, commands, "slowest outcome after its command", slowest, exit);
 }
 
 void attackTransfersInFlight(Siege &siege)

@@ -62,3 +62,16 @@ std::string namedServerPrefs(
         "\"chrWorksIPBup\":\"" + backupName);
     return prefs;
 }
+
+void requestEndRows(Siege &siege, const Program &program, std::size_t rows, std::size_t commands,
+    const std::string &latestFigure, std::int64_t latestNs, const Program::Exit &exit)
+{
+    siege.report.row("\"Error \" rows", std::to_string(rows), std::to_string(2 * commands), rows == 2 * commands);
+    siege.report.row(latestFigure,
+        rows < 2 * commands ? std::to_string(2 * commands - rows) + " missing after 8 s" : msText(latestNs),
+        "<= 5500 ms", rows == 2 * commands && latestNs <= 5'500'000'000);
+    siege.report.row(
+        "SIGTERM to exit, lookups under way", exitText(exit, 5000), "< 1000 ms", !exit.killed && exit.ms < 1000);
+    siege.report.row(
+        "closing line last in the daily log", closedLast(program) ? "yes" : "no", "yes", closedLast(program));
+}

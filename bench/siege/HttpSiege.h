@@ -34,6 +34,11 @@ std::size_t waitRows(const Program &program, std::int64_t from, std::size_t expe
 std::vector<std::int64_t> keyCommands(const std::string &bus, std::size_t count, std::int64_t gapNs);
 // The sampler's p99 row, and its worst call's when `worst`.
 void samplerRows(Siege &siege, const RemoteSampler &sampler, bool worst);
+// The rows every request attack ends with: one "Error " row per request (`rows` of them for
+// `commands` commands to two servers), the latest row `latestNs` behind its command under the
+// figure `latestFigure`, and how SIGTERM ended the program with lookups or transfers under way.
+void requestEndRows(Siege &siege, const Program &program, std::size_t rows, std::size_t commands,
+    const std::string &latestFigure, std::int64_t latestNs, const Program::Exit &exit);
 // The program's standard preferences with the two graphics servers named `mainName` and
 // `backupName` instead of their addresses.
 std::string namedServerPrefs(

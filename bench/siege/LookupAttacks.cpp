@@ -81,14 +81,7 @@ void namedServers(Siege &siege, std::size_t commands)
         "threads, peak", std::to_string(most) + " (" + std::to_string(before) + " before)", "<= 12", most <= 12);
     siege.report.row("threads once the rows are in", std::to_string(after), "<= 12", after <= 12);
     samplerRows(siege, sampler, false);
-    siege.report.row("\"Error \" rows", std::to_string(rows), std::to_string(2 * commands), rows == 2 * commands);
-    siege.report.row("latest rows behind their command",
-        rows < 2 * commands ? std::to_string(2 * commands - rows) + " missing after 8 s" : msText(behind), "<= 5500 ms",
-        rows == 2 * commands && behind <= 5'500'000'000);
-    siege.report.row(
-        "SIGTERM to exit, lookups under way", exitText(exit, 5000), "< 1000 ms", !exit.killed && exit.ms < 1000);
-    siege.report.row(
-        "closing line last in the daily log", closedLast(program) ? "yes" : "no", "yes", closedLast(program));
+    requestEndRows(siege, program, rows, commands, "latest rows behind their command", behind, exit);
 }
 
 void signalAmongCallers(Siege &siege)
