@@ -51,7 +51,7 @@ bool DatagramLineLimit::admit(Source source, int kind)
     const qint64 nowMs = m_io.monotonicMs();
     // Only daily-log lines need the day; the system-log notes of a flood skip the clock.
     const bool daily = isDailyLog(source);
-    const QDateTime now = daily ? wallClock(nowMs) : QDateTime();
+    const QDateTime now = daily ? m_io.clock() : QDateTime();
     if (daily && m_fullDay == now.date())
         return false;
     Count &count = m_counts[source];
@@ -112,15 +112,6 @@ void DatagramLineLimit::settle(Source source, qint64 nowMs, const QDateTime &now
     count.flood = 0;
     if (daily)
         m_io.dailyLog(gapLine(source, flood), dayChanged || !now.isValid() ? count.lastRefusedWall : now);
-}
-
-QDateTime DatagramLineLimit::wallClock(qint64 nowMs)
-{
-    if (!m_wallReadAt || nowMs < *m_wallReadAt || nowMs - *m_wallReadAt >= WallReuseMs) {
-        m_wall = m_io.clock();
-        m_wallReadAt = nowMs;
-    }
-    return m_wall;
 }
 
 bool DatagramLineLimit::dayFull(qint64 nowMs, const QDateTime &now)

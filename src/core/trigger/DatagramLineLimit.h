@@ -73,7 +73,8 @@ public:
     struct Io
     {
         std::function<qint64()> monotonicMs;
-        // The local date and time, which says the day a line belongs to.
+        // The local date and time, which says the day a line belongs to. It is read for every
+        // daily-log datagram of a flood, so it must be cheap (Clock::now is).
         std::function<QDateTime()> clock;
         // Writes a line to the daily log of the day of `when`, stamped with it.
         std::function<void(const QString &line, const QDateTime &when)> dailyLog;
@@ -111,9 +112,6 @@ private:
     };
 
     void settle(Source source, qint64 nowMs, const QDateTime &now, bool ending);
-    // The local time, read again only after WallReuseMs: a flood asks for it on every
-    // datagram, and each reading looks at the time zone's file.
-    QDateTime wallClock(qint64 nowMs);
     // Whether the day's file of `now` is past the ceiling; the first time it is, the lines owed
     // for the day and the line saying so are written.
     bool dayFull(qint64 nowMs, const QDateTime &now);
@@ -121,8 +119,5 @@ private:
     Io m_io;
     std::array<Count, SourceCount> m_counts;
     std::optional<QDate> m_fullDay;
-    static constexpr qint64 WallReuseMs = 100;
-    QDateTime m_wall;
-    std::optional<qint64> m_wallReadAt;
     QTimer *m_timer = nullptr;
 };
